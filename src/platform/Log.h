@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QString>
+
+#include <optional>
+
+namespace quendle2 {
+
+Q_DECLARE_LOGGING_CATEGORY(lcTrainService)
+Q_DECLARE_LOGGING_CATEGORY(lcStatusBar)
+
+/// Names and argument formats of the diagnostic log. Message texts are part of the behaviour, so the
+/// arguments are rendered exactly as the log has always shown them; these helpers are the one place
+/// that knows how.
+namespace Log {
+
+/// The application's reverse-DNS identifier: the subsystem of every message.
+inline constexpr char subsystem[] = "org.quendle2.Quendle2";
+inline constexpr char trainServiceCategory[] = "TrainService";
+inline constexpr char statusBarCategory[] = "StatusBar";
+
+/// The component name of a Qt logging category ("org.quendle2.Quendle2.TrainService" gives
+/// "TrainService"); categories of other origins are returned unchanged.
+QString componentOf(const char* categoryName);
+
+/// A boolean as "true" or "false".
+QString boolText(bool value);
+
+/// An optional boolean as "Optional(true)", "Optional(false)" or "nil".
+QString optionalBool(std::optional<bool> value);
+
+/// A double with a fixed number of decimals, as printf's "%.*f" renders it: every integer digit is
+/// exact, so even the greatest finite double prints in full.
+QString fixed(double value, int decimals);
+
+/// A double with printf's default precision of six decimals ("%f").
+QString fixed(double value);
+
+/// A signed integer ("%ld").
+QString integer(qint64 value);
+
+/// An instant in UTC to the second, for example "2024-05-01 08:15:00 +0000".
+QString date(const QDateTime& instant);
+
+} // namespace Log
+
+} // namespace quendle2

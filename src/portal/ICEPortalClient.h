@@ -1,0 +1,60 @@
+#pragma once
+
+#include "portal/ICEStatus.h"
+#include "portal/ICETripInfo.h"
+#include "portal/PortalFetch.h"
+
+#include <QList>
+#include <QObject>
+#include <QSslCertificate>
+#include <QUrl>
+
+#include <optional>
+
+class QNetworkAccessManager;
+
+namespace quendle2 {
+
+/// The one component that talks to the onboard portal: two stateless HTTPS GETs, each decoded strictly.
+///
+/// The client keeps no state between calls (no cookies, cache or credentials), never retries and never
+/// logs; the caller logs failures. Both fetches may be in flight at once, and neither blocks the thread.
+/// TLS is always verified. A fetch fails when the whole transfer, or any pause in it, exceeds the
+/// time-out, and when the body grows past `maximumBodySize`. The HTTP status is not examined: any body
+/// that decodes is a success.
+class ICEPortalClient final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qint64 maximumBodySize = 4 * 1024 * 1024;
+
+    /// The production portal, trusting the system's certificate authorities.
+    explicit ICEPortalClient(double timeout, QObject* parent = nullptr);
+
+    /// Another origin (https, host, optional port) trusting only `caCertificates`: for tests and the demo.
+    ICEPortalClient(double timeout, const QUrl& origin, const QList<QSslCertificate>& caCertificates,
+                    QObject* parent = nullptr);
+
+    static QUrl productionOrigin();
+
+    QUrl baseURL() const { return m_baseURL; }
+    double timeout() const { return m_timeout; }
+
+    /// GET api1/rs/status. If the client is destroyed first, the fetch never completes.
+    PortalFetch<ICEStatus> fetchStatus();
+    /// GET api1/rs/tripInfo/trip. If the client is destroyed first, the fetch never completes.
+    PortalFetch<ICETripInfo> fetchTrip();
+
+    /// The request URL of a path below the origin, e.g. "api1/rs/status".
+    QUrl urlFor(const QString& path) const;
+
+private:
+    template <typename T>
+    PortalFetch<T> fetchDocument(const QString& path);
+
+    QNetworkAccessManager* m_session;
+    const QUrl m_baseURL;
+    const double m_timeout;
+    const std::optional<QList<QSslCertificate>> m_caCertificates;
+};
+
+} // namespace quendle2

@@ -1,0 +1,106 @@
+#include "portal/PortalTransfer.h"
+
+#include <QNetworkReply>
+
+namespace quendle2 {
+
+namespace {
+
+QString seconds(int ms) {
+    return QString::number(ms / 1000.0, 'g', 3) + QStringLiteral(" s");
+}
+
+QString megabytes(qint64 bytes) {
+    return QString::number(bytes / (1024 * 1024)) + QStringLiteral(" MiB");
+}
+
+} // namespace
+
+PortalTransfer::PortalTransfer(QNetworkReply* reply, int timeoutMs, qint64 maximumSize, Completion completion)
+    : QObject(reply)
+    , m_reply(reply)
+    , m_timeoutMs(timeoutMs)
+    , m_maximumSize(maximumSize)
+    , m_completion(std::move(completion)) {
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &PortalTransfer::onDeadline);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &PortalTransfer::onMetaData);
+    connect(reply, &QNetworkReply::readyRead, this, &PortalTransfer::onReadyRead);
+    connect(reply, &QNetworkReply::finished, this, &PortalTransfer::onFinished);
+    m_deadline.start(timeoutMs);
+}
+
+void PortalTransfer::onMetaData() {
+    bool known = false;
+    const qint64 declared = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+    if (known && declared > m_maximumSize) {
+        fail({PortalError::Kind::TooLarge,
+              QStringLiteral("The response is too large (%1 bytes declared, at most %2)")
+                  .arg(declared)
+                  .arg(megabytes(m_maximumSize))});
+    }
+}
+
+void PortalTransfer::onReadyRead() {
+    if (m_done) {
+        return;
+    }
+    // Read in bounded steps so that a hostile body never sits in memory beyond the limit.
+    while (m_reply->bytesAvailable() > 0) {
+        m_body += m_reply->read(std::min<qint64>(m_maximumSize - m_body.size() + 1, 64 * 1024));
+        if (m_body.size() > m_maximumSize) {
+            fail({PortalError::Kind::TooLarge,
+                  QStringLiteral("The response is too large (more than %1)").arg(megabytes(m_maximumSize))});
+            return;
+        }
+    }
+}
+
+void PortalTransfer::onFinished() {
+    if (m_done) {
+        return;
+    }
+    onReadyRead();
+    if (m_done) {
+        return;
+    }
+    const QNetworkReply::NetworkError error = m_reply->error();
+    if (error == QNetworkReply::NoError) {
+        finish(Body::success(std::move(m_body)));
+        return;
+    }
+    if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
+        // The idle time-out of the request aborts the reply without our deadline having fired.
+        fail({PortalError::Kind::Timeout,
+              QStringLiteral("The request timed out (no data for %1)").arg(seconds(m_timeoutMs))});
+        return;
+    }
+    fail({PortalError::Kind::Network, m_reply->errorString()});
+}
+
+void PortalTransfer::onDeadline() {
+    fail({PortalError::Kind::Timeout,
+          QStringLiteral("The request timed out (not complete within %1)").arg(seconds(m_timeoutMs))});
+}
+
+void PortalTransfer::fail(PortalError error) {
+    finish(Body::failure(std::move(error)));
+}
+
+void PortalTransfer::finish(const Body& body) {
+    if (m_done) {
+        return;
+    }
+    m_done = true;
+    m_deadline.stop();
+    m_body.clear();
+    // Report first, then stop the transfer: abort() re-enters onFinished, which m_done now ignores.
+    Completion completion = std::exchange(m_completion, nullptr);
+    completion(body);
+    if (m_reply->isRunning()) {
+        m_reply->abort();
+    }
+    m_reply->deleteLater();
+}
+
+} // namespace quendle2

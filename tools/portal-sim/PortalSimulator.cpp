@@ -1,0 +1,326 @@
+#include "PortalSimulator.h"
+
+#include "PortalDocuments.h"
+#include "platform/Clock.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
+#include <QTimer>
+
+#include <memory>
+#include <sys/socket.h>
+
+namespace quendle2::sim {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr qint64 hugeBodySize = 20 * 1024 * 1024;
+constexpr qint64 streamWindow = 256 * 1024;
+constexpr qsizetype maximumRequestHead = 16 * 1024;
+
+QByteArray resource(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+int pathIndex(PortalSimulator::Path path) {
+    return path == PortalSimulator::Path::Status ? 0 : 1;
+}
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 500:
+        return "Internal Server Error";
+    }
+    return "Unknown";
+}
+
+QByteArray head(int status, const QByteArray& contentType, std::optional<qint64> length) {
+    QByteArray h = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
+    h += "Content-Type: " + contentType + "\r\n";
+    if (length) {
+        h += "Content-Length: " + QByteArray::number(*length) + "\r\n";
+    }
+    h += "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
+    return h;
+}
+
+/// Closes with a TCP reset instead of an orderly shutdown, as a dropped link looks to the client.
+void hardReset(QSslSocket* socket) {
+    const qintptr fd = socket->socketDescriptor();
+    if (fd != -1) {
+        const linger immediate{1, 0};
+        ::setsockopt(static_cast<int>(fd), SOL_SOCKET, SO_LINGER, &immediate, sizeof immediate);
+    }
+    socket->abort();
+}
+
+} // namespace
+
+PortalSimulator::PortalSimulator(Scenario scenario, const Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_scenario(std::move(scenario))
+    , m_clock(clock)
+    , m_server(new QSslServer(this)) {
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(QSslCertificate(resource(u":/portal-sim/certs/server.pem"_s), QSsl::Pem));
+    tls.setPrivateKey(QSslKey(resource(u":/portal-sim/certs/server.key"_s), QSsl::Rsa, QSsl::Pem));
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_server->setSslConfiguration(tls);
+    connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &PortalSimulator::acceptConnections);
+    play(1.0);
+}
+
+PortalSimulator::~PortalSimulator() = default;
+
+bool PortalSimulator::listen(quint16 port, const QHostAddress& address) {
+    return m_server->listen(address, port);
+}
+
+QString PortalSimulator::errorString() const {
+    return m_server->errorString();
+}
+
+quint16 PortalSimulator::port() const {
+    return m_server->serverPort();
+}
+
+QUrl PortalSimulator::origin() const {
+    QUrl url;
+    url.setScheme(u"https"_s);
+    url.setHost(m_server->serverAddress().toString());
+    url.setPort(port());
+    return url;
+}
+
+QList<QSslCertificate> PortalSimulator::caCertificates() {
+    return QSslCertificate::fromData(resource(u":/portal-sim/certs/ca.pem"_s), QSsl::Pem);
+}
+
+void PortalSimulator::play(double factor, double startOffset) {
+    m_timeline = SimTimeline{m_clock.now().toMSecsSinceEpoch(), startOffset, factor};
+}
+
+double PortalSimulator::scenarioTime() const {
+    return m_timeline.scenarioTime(m_clock.now());
+}
+
+void PortalSimulator::setFault(Path path, Fault fault) {
+    m_faults[pathIndex(path)] = fault;
+}
+
+PortalSimulator::Fault PortalSimulator::fault(Path path) const {
+    return m_faults[pathIndex(path)];
+}
+
+int PortalSimulator::requestCount(Path path) const {
+    return m_requests[pathIndex(path)];
+}
+
+QByteArray PortalSimulator::documentBody(Path path) const {
+    const QDateTime now = m_clock.now();
+    QJsonObject document = path == Path::Status ? PortalDocuments::status(m_scenario, m_timeline, now)
+                                                : PortalDocuments::trip(m_scenario, m_timeline, now);
+    if (fault(path) == Fault::WrongType) {
+        if (path == Path::Status) {
+            document.insert(u"connection"_s, u"true"_s);
+        } else {
+            QJsonObject trip = document.value("trip"_L1).toObject();
+            trip.insert(u"totalDistance"_s, u"475 km"_s);
+            document.insert(u"trip"_s, trip);
+        }
+    }
+    return QJsonDocument(document).toJson(QJsonDocument::Compact);
+}
+
+std::optional<PortalSimulator::Fault> PortalSimulator::faultFromName(const QString& name) {
+    for (Fault f : {Fault::None, Fault::Hang, Fault::Trickle, Fault::ServerError, Fault::NotFoundJson,
+                    Fault::WrongType, Fault::Huge, Fault::Reset}) {
+        if (faultName(f) == name) {
+            return f;
+        }
+    }
+    return std::nullopt;
+}
+
+QString PortalSimulator::faultName(Fault fault) {
+    switch (fault) {
+    case Fault::None:
+        return u"none"_s;
+    case Fault::Hang:
+        return u"hang"_s;
+    case Fault::Trickle:
+        return u"trickle"_s;
+    case Fault::ServerError:
+        return u"500-html"_s;
+    case Fault::NotFoundJson:
+        return u"404-json"_s;
+    case Fault::WrongType:
+        return u"wrong-type"_s;
+    case Fault::Huge:
+        return u"huge"_s;
+    case Fault::Reset:
+        return u"reset"_s;
+    }
+    return {};
+}
+
+void PortalSimulator::acceptConnections() {
+    while (m_server->hasPendingConnections()) {
+        auto* socket = qobject_cast<QSslSocket*>(m_server->nextPendingConnection());
+        if (socket == nullptr) {
+            continue;
+        }
+        connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        serve(socket);
+    }
+}
+
+void PortalSimulator::serve(QSslSocket* socket) {
+    auto request = std::make_shared<QByteArray>();
+    auto onData = [this, socket, request] {
+        *request += socket->readAll();
+        const qsizetype end = request->indexOf("\r\n\r\n");
+        if (end < 0) {
+            if (request->size() > maximumRequestHead) {
+                socket->abort();
+            }
+            return;
+        }
+        disconnect(socket, &QIODevice::readyRead, this, nullptr);
+        const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
+        if (requestLine.size() < 2) {
+            socket->abort();
+            return;
+        }
+        QByteArray target = requestLine.at(1);
+        target = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
+        respond(socket, requestLine.at(0), target);
+    };
+    connect(socket, &QIODevice::readyRead, this, onData);
+    if (socket->bytesAvailable() > 0) {
+        onData();
+    }
+}
+
+void PortalSimulator::respond(QSslSocket* socket, const QByteArray& method, const QByteArray& target) {
+    std::optional<Path> path;
+    if (target == "/api1/rs/status") {
+        path = Path::Status;
+    } else if (target == "/api1/rs/tripInfo/trip") {
+        path = Path::Trip;
+    }
+    if (!path) {
+        writeResponse(socket, 404, "text/plain", "Not Found\n");
+        return;
+    }
+    if (method != "GET") {
+        writeResponse(socket, 405, "text/plain", "Method Not Allowed\n");
+        return;
+    }
+    ++m_requests[pathIndex(*path)];
+    if (m_scenario.inOutage(scenarioTime())) {
+        hardReset(socket);
+        return;
+    }
+
+    switch (fault(*path)) {
+    case Fault::None:
+    case Fault::WrongType:
+        writeResponse(socket, 200, "application/json", documentBody(*path));
+        return;
+    case Fault::Hang:
+        return;
+    case Fault::Trickle:
+        trickle(socket, documentBody(*path));
+        return;
+    case Fault::ServerError:
+        writeResponse(
+            socket, 500, "text/html",
+            "<!DOCTYPE html>\n<html><head><title>500 Internal Server Error</title></head>"
+            "<body><h1>Internal Server Error</h1><p>The portal is not available.</p></body></html>\n");
+        return;
+    case Fault::NotFoundJson:
+        writeResponse(socket, 404, "application/json", documentBody(*path));
+        return;
+    case Fault::Huge:
+        streamHuge(socket);
+        return;
+    case Fault::Reset:
+        resetMidBody(socket, documentBody(*path));
+        return;
+    }
+}
+
+void PortalSimulator::writeResponse(QSslSocket* socket, int status, const QByteArray& contentType,
+                                    const QByteArray& body) {
+    socket->write(head(status, contentType, body.size()));
+    socket->write(body);
+    socket->disconnectFromHost();
+}
+
+void PortalSimulator::trickle(QSslSocket* socket, const QByteArray& body) {
+    socket->write(head(200, "application/json", body.size()));
+    auto* timer = new QTimer(socket);
+    auto sent = std::make_shared<qsizetype>(0);
+    connect(timer, &QTimer::timeout, socket, [socket, timer, body, sent] {
+        socket->write(body.mid(*sent, 1));
+        if (++*sent >= body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+        }
+    });
+    timer->start(1000);
+}
+
+void PortalSimulator::streamHuge(QSslSocket* socket) {
+    // No declared length, so only counting what arrives can stop the client. The body is written as the
+    // socket drains, keeping the simulator's own memory flat.
+    socket->write(head(200, "application/json", std::nullopt));
+    const QByteArray prefix = R"({"trip":{"tripDate":")";
+    const QByteArray suffix = R"("}})";
+    const QByteArray filler(64 * 1024, 'x');
+    auto sent = std::make_shared<qint64>(0);
+    auto pump = [socket, prefix, suffix, filler, sent] {
+        while (*sent < hugeBodySize &&
+               socket->bytesToWrite() + socket->encryptedBytesToWrite() < streamWindow) {
+            QByteArray chunk;
+            if (*sent == 0) {
+                chunk = prefix;
+            }
+            const qint64 room = hugeBodySize - *sent - suffix.size() - chunk.size();
+            chunk += filler.left(static_cast<qsizetype>(std::min<qint64>(room, filler.size())));
+            if (*sent + chunk.size() + suffix.size() >= hugeBodySize) {
+                chunk += suffix;
+            }
+            *sent += socket->write(chunk);
+        }
+        if (*sent >= hugeBodySize) {
+            socket->disconnectFromHost();
+        }
+    };
+    connect(socket, &QSslSocket::encryptedBytesWritten, socket, pump);
+    pump();
+}
+
+void PortalSimulator::resetMidBody(QSslSocket* socket, const QByteArray& body) {
+    socket->write(head(200, "application/json", body.size()));
+    socket->write(body.left(body.size() / 2));
+    socket->flush();
+    QTimer::singleShot(100, socket, [socket] { hardReset(socket); });
+}
+
+} // namespace quendle2::sim

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "Scenario.h"
+#include "SimTimeline.h"
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QSslCertificate>
+#include <QUrl>
+
+#include <array>
+#include <optional>
+
+class QSslServer;
+class QSslSocket;
+
+namespace quendle2 {
+class Clock;
+}
+
+namespace quendle2::sim {
+
+/// A stand-in for the train's onboard portal: HTTPS on loopback, serving the status and trip-info documents
+/// of a scenario as it plays, with switchable faults per path. Runs on the caller's event loop.
+class PortalSimulator final : public QObject {
+    Q_OBJECT
+public:
+    enum class Path { Status, Trip };
+
+    enum class Fault {
+        None,
+        Hang,         ///< accept the request, never answer
+        Trickle,      ///< answer one body byte a second
+        ServerError,  ///< 500 with an HTML page
+        NotFoundJson, ///< 404 carrying the normal JSON document
+        WrongType,    ///< the normal document with one value of the wrong JSON type
+        Huge,         ///< a 20 MiB body without a declared length
+        Reset,        ///< reset the connection half-way through the body
+    };
+
+    /// `clock` drives the scenario; it must outlive the simulator.
+    PortalSimulator(Scenario scenario, const Clock& clock, QObject* parent = nullptr);
+    ~PortalSimulator() override;
+
+    /// Listens on loopback; port 0 picks a free one. Returns false (see errorString) on failure.
+    bool listen(quint16 port = 0, const QHostAddress& address = QHostAddress::LocalHost);
+    QString errorString() const;
+    quint16 port() const;
+    /// https://127.0.0.1:<port> (or the address listened on).
+    QUrl origin() const;
+
+    /// The certificate authority that signed the simulator's server certificate: the one a client trusts.
+    static QList<QSslCertificate> caCertificates();
+
+    /// Plays the scenario from `startOffset` scenario seconds on, `factor` scenario seconds per wall second,
+    /// starting now.
+    void play(double factor, double startOffset = 0);
+    double scenarioTime() const;
+    const Scenario& scenario() const { return m_scenario; }
+
+    void setFault(Path path, Fault fault);
+    Fault fault(Path path) const;
+    int requestCount(Path path) const;
+
+    /// The document a request would get now, fault "wrong type" applied when it is set.
+    QByteArray documentBody(Path path) const;
+
+    static std::optional<Fault> faultFromName(const QString& name);
+    static QString faultName(Fault fault);
+
+private:
+    void acceptConnections();
+    void serve(QSslSocket* socket);
+    void respond(QSslSocket* socket, const QByteArray& method, const QByteArray& target);
+    void writeResponse(QSslSocket* socket, int status, const QByteArray& contentType, const QByteArray& body);
+    void trickle(QSslSocket* socket, const QByteArray& body);
+    void streamHuge(QSslSocket* socket);
+    void resetMidBody(QSslSocket* socket, const QByteArray& body);
+
+    Scenario m_scenario;
+    const Clock& m_clock;
+    SimTimeline m_timeline;
+    QSslServer* m_server;
+    std::array<Fault, 2> m_faults{Fault::None, Fault::None};
+    std::array<int, 2> m_requests{0, 0};
+};
+
+} // namespace quendle2::sim
