@@ -26,7 +26,7 @@ ICEPortalClient::ICEPortalClient(double timeout, const QUrl& origin,
                                  const QList<QSslCertificate>& caCertificates, QObject* parent)
     : QObject(parent)
     , m_session(new QNetworkAccessManager(this))
-    , m_baseURL(origin.adjusted(QUrl::StripTrailingSlash))
+    , m_baseURL(origin)
     , m_timeout(timeout)
     , m_caCertificates(caCertificates) {}
 
@@ -44,7 +44,11 @@ PortalFetch<ICETripInfo> ICEPortalClient::fetchTrip() {
 
 QUrl ICEPortalClient::urlFor(const QString& path) const {
     QUrl url = m_baseURL;
-    url.setPath(url.path() + QLatin1Char('/') + path);
+    QString base = url.path();
+    while (base.endsWith(QLatin1Char('/'))) {
+        base.chop(1);
+    }
+    url.setPath(base + QLatin1Char('/') + path);
     return url;
 }
 

@@ -4,6 +4,7 @@
 #include "portal/Result.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -108,6 +109,17 @@ private:
         qsizetype index; // -1 when the segment is not an array element
     };
 
+    /// A number literal that a double may not hold exactly (it has an exponent or more than 15 significant
+    /// digits). The parser keeps only a double, which can round a fraction or an out-of-range literal onto a
+    /// valid 64-bit integer, so integer fields judge such literals by their text instead.
+    struct LongNumber {
+        QString path;
+        QByteArray literal;
+        double parsed;               ///< what the parser kept: tells which of two duplicate keys survived
+        bool whole;                  ///< the literal's exact value has no fraction
+        std::optional<qint64> value; ///< the exact value, when whole and within the signed 64-bit range
+    };
+
     JsonDecoder() = default;
 
     std::optional<QJsonObject> parseObject(const QByteArray& json);
@@ -115,7 +127,11 @@ private:
     std::optional<QJsonValue> present(const QJsonObject& object, QLatin1StringView key) const;
     void fail(QLatin1StringView key, qsizetype index, const QString& expectation, const QJsonValue& got);
     QString pathTo(QLatin1StringView key, qsizetype index) const;
+    static std::vector<LongNumber> findLongNumbers(QByteArrayView json);
+    /// The long literal that produced `got` at `path`, if there is one.
+    const LongNumber* longNumberAt(const QString& path, const QJsonValue& got) const;
 
+    std::vector<LongNumber> m_longNumbers;
     std::vector<Segment> m_path;
     bool m_failed = false;
     DecodingError m_error;

@@ -14,6 +14,13 @@ QString megabytes(qint64 bytes) {
     return QString::number(bytes / (1024 * 1024)) + QStringLiteral(" MiB");
 }
 
+/// Qt reports 4xx and 5xx answers as errors; for the portal they are answers like any other, and only
+/// whether the body decodes decides.
+bool isHttpStatus(QNetworkReply::NetworkError error) {
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
+           (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+}
+
 } // namespace
 
 PortalTransfer::PortalTransfer(QNetworkReply* reply, int timeoutMs, qint64 maximumSize, Completion completion)
@@ -65,7 +72,7 @@ void PortalTransfer::onFinished() {
         return;
     }
     const QNetworkReply::NetworkError error = m_reply->error();
-    if (error == QNetworkReply::NoError) {
+    if (error == QNetworkReply::NoError || isHttpStatus(error)) {
         finish(Body::success(std::move(m_body)));
         return;
     }

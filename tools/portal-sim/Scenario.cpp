@@ -195,12 +195,10 @@ double Scenario::speedAt(double t) const {
     const double arrival = *m_stops[i + 1].actualArrival();
     const double ramp = std::min(rampSeconds, (arrival - departure) / 2);
     const double envelope = std::min({1.0, (t - departure) / ramp, (arrival - t) / ramp});
-    double speed = m_stops[i].lineSpeed * envelope;
-    if (speed > 60) {
-        // Cruising is never perfectly flat: a slow wobble of a few km/h.
-        speed += 3.0 * std::sin(t / 23.0) + 1.5 * std::sin(t / 7.0);
-    }
-    return std::max(0.0, std::round(speed * 10) / 10);
+    // Cruising is never perfectly flat: a slow wobble of up to 5 km/h below the line speed.
+    const double wobble = 1.25 * (2.0 + std::sin(t / 23.0) + std::sin(t / 7.0));
+    const double speed = std::max(0.0, m_stops[i].lineSpeed * envelope - wobble * envelope);
+    return std::round(speed * 10) / 10;
 }
 
 int Scenario::currentDelay(double t) const {
