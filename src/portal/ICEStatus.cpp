@@ -8,7 +8,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-ICEStatus::Connectivity decodeConnectivity(JsonDecoder& d, const QJsonObject& o) {
+ICEStatus::Connectivity decodeConnectivity(JsonDecoder& d, const JsonDecoder::Node& o) {
     return ICEStatus::Connectivity{
         .currentState = d.string(o, "currentState"_L1),
         .nextState = d.string(o, "nextState"_L1),
@@ -16,7 +16,7 @@ ICEStatus::Connectivity decodeConnectivity(JsonDecoder& d, const QJsonObject& o)
     };
 }
 
-ICEStatus decodeStatus(JsonDecoder& d, const QJsonObject& o) {
+ICEStatus decodeStatus(JsonDecoder& d, const JsonDecoder::Node& o) {
     return ICEStatus{
         .connection = d.boolean(o, "connection"_L1),
         .serviceLevel = d.string(o, "serviceLevel"_L1),

@@ -12,14 +12,14 @@ using Trip = ICETripInfo::Trip;
 using Stop = Trip::Stop;
 using Station = Stop::Station;
 
-Station::Geo decodeGeo(JsonDecoder& d, const QJsonObject& o) {
+Station::Geo decodeGeo(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Station::Geo{
         .latitude = d.number(o, "latitude"_L1),
         .longitude = d.number(o, "longitude"_L1),
     };
 }
 
-Station decodeStation(JsonDecoder& d, const QJsonObject& o) {
+Station decodeStation(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Station{
         .evaNr = d.string(o, "evaNr"_L1),
         .name = d.string(o, "name"_L1),
@@ -27,7 +27,7 @@ Station decodeStation(JsonDecoder& d, const QJsonObject& o) {
     };
 }
 
-Stop::Timetable decodeTimetable(JsonDecoder& d, const QJsonObject& o) {
+Stop::Timetable decodeTimetable(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Stop::Timetable{
         .scheduledArrivalTime = d.integer(o, "scheduledArrivalTime"_L1),
         .actualArrivalTime = d.integer(o, "actualArrivalTime"_L1),
@@ -38,14 +38,14 @@ Stop::Timetable decodeTimetable(JsonDecoder& d, const QJsonObject& o) {
     };
 }
 
-Stop::Track decodeTrack(JsonDecoder& d, const QJsonObject& o) {
+Stop::Track decodeTrack(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Stop::Track{
         .scheduled = d.string(o, "scheduled"_L1),
         .actual = d.string(o, "actual"_L1),
     };
 }
 
-Stop::Info decodeInfo(JsonDecoder& d, const QJsonObject& o) {
+Stop::Info decodeInfo(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Stop::Info{
         .status = d.integer(o, "status"_L1),
         .passed = d.boolean(o, "passed"_L1),
@@ -55,14 +55,14 @@ Stop::Info decodeInfo(JsonDecoder& d, const QJsonObject& o) {
     };
 }
 
-Stop::DelayReason decodeDelayReason(JsonDecoder& d, const QJsonObject& o) {
+Stop::DelayReason decodeDelayReason(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Stop::DelayReason{
         .code = d.string(o, "code"_L1),
         .text = d.string(o, "text"_L1),
     };
 }
 
-Stop decodeStop(JsonDecoder& d, const QJsonObject& o) {
+Stop decodeStop(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Stop{
         .station = d.object(o, "station"_L1, decodeStation),
         .timetable = d.object(o, "timetable"_L1, decodeTimetable),
@@ -72,7 +72,7 @@ Stop decodeStop(JsonDecoder& d, const QJsonObject& o) {
     };
 }
 
-Trip::StopInfo decodeStopInfo(JsonDecoder& d, const QJsonObject& o) {
+Trip::StopInfo decodeStopInfo(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Trip::StopInfo{
         .scheduledNext = d.string(o, "scheduledNext"_L1),
         .actualNext = d.string(o, "actualNext"_L1),
@@ -82,7 +82,7 @@ Trip::StopInfo decodeStopInfo(JsonDecoder& d, const QJsonObject& o) {
     };
 }
 
-Trip decodeTrip(JsonDecoder& d, const QJsonObject& o) {
+Trip decodeTrip(JsonDecoder& d, const JsonDecoder::Node& o) {
     return Trip{
         .tripDate = d.string(o, "tripDate"_L1),
         .trainType = d.string(o, "trainType"_L1),
@@ -95,7 +95,7 @@ Trip decodeTrip(JsonDecoder& d, const QJsonObject& o) {
     };
 }
 
-ICETripInfo decodeTripInfo(JsonDecoder& d, const QJsonObject& o) {
+ICETripInfo decodeTripInfo(JsonDecoder& d, const JsonDecoder::Node& o) {
     return ICETripInfo{.trip = d.object(o, "trip"_L1, decodeTrip)};
 }
 

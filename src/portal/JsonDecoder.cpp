@@ -1,15 +1,7 @@
 #include "portal/JsonDecoder.h"
 
-#include <QJsonDocument>
-#include <QJsonParseError>
-#include <QLocale>
-
-#include <algorithm>
 #include <charconv>
-#include <cmath>
 #include <limits>
-#include <string>
-#include <string_view>
 
 namespace quendle2 {
 
@@ -25,307 +17,203 @@ void appendSegment(QString& path, QLatin1StringView key, qsizetype index) {
     }
 }
 
-const QString notWhole = QStringLiteral("expected a whole number");
-const QString notInRange = QStringLiteral("expected a whole number in the signed 64-bit range");
+enum class Wholeness { Whole, Fraction, OutOfRange };
 
-// Up to 15 significant decimal digits always survive the trip through a double.
-constexpr int exactDigits = 15;
-
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-struct ExactInteger {
-    bool whole;
-    std::optional<qint64> value;
-};
-
-// Judges the decimal value of a JSON number literal exactly, without going through a double.
-ExactInteger exactInteger(std::string_view literal) {
+/// Judges a JSON number literal as a signed 64-bit integer by its exact decimal value, never through a
+/// double: 9007199254740993.5 is a fraction and -9223372036854775809 is out of range, although both
+/// round onto valid integers as doubles.
+Wholeness judgeInteger(std::string_view literal, qint64& value) {
     std::size_t i = 0;
     const bool negative = literal[0] == '-';
     if (negative) {
         ++i;
     }
-    std::string digits;
-    for (; i < literal.size() && isDigit(literal[i]); ++i) {
+    std::string digits; // significant digits, without the decimal point
+    long long exponent = 0;
+    for (; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
         digits += literal[i];
     }
-    qint64 point = qint64(digits.size()); // digits before the decimal point
     if (i < literal.size() && literal[i] == '.') {
-        for (++i; i < literal.size() && isDigit(literal[i]); ++i) {
+        for (++i; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
             digits += literal[i];
+            --exponent;
         }
     }
     if (i < literal.size() && (literal[i] == 'e' || literal[i] == 'E')) {
         ++i;
-        const bool down = i < literal.size() && literal[i] == '-';
-        if (i < literal.size() && (literal[i] == '-' || literal[i] == '+')) {
+        const bool negativeExponent = literal[i] == '-';
+        if (literal[i] == '+' || literal[i] == '-') {
             ++i;
         }
-        qint64 exponent = 0;
-        for (; i < literal.size() && isDigit(literal[i]); ++i) {
-            // Capped far beyond any digit count a body can hold, so that it cannot overflow.
-            exponent = std::min<qint64>(exponent * 10 + (literal[i] - '0'), 100'000'000);
+        long long e = 0;
+        for (; i < literal.size(); ++i) {
+            e = std::min(e * 10 + (literal[i] - '0'), 1'000'000'000LL); // saturate: only the size matters
         }
-        point += down ? -exponent : exponent;
+        exponent += negativeExponent ? -e : e;
     }
-    const std::size_t first = digits.find_first_not_of('0');
-    if (first == std::string::npos) {
-        return {true, 0};
+    const std::size_t firstNonZero = digits.find_first_not_of('0');
+    if (firstNonZero == std::string::npos) {
+        value = 0;
+        return Wholeness::Whole;
     }
-    digits.erase(0, first);
-    point -= qint64(first);
-    digits.erase(digits.find_last_not_of('0') + 1);
-    if (qint64(digits.size()) > point) {
-        return {false, std::nullopt};
+    digits.erase(0, firstNonZero);
+    while (digits.back() == '0') {
+        digits.pop_back();
+        ++exponent;
     }
-    if (point > 19) { // at least 10^19
-        return {true, std::nullopt};
+    if (exponent < 0) {
+        return Wholeness::Fraction;
     }
-    digits.append(std::size_t(point) - digits.size(), '0');
-    quint64 magnitude = 0;
-    std::from_chars(digits.data(), digits.data() + digits.size(), magnitude); // 19 digits always fit
-    const quint64 limit = negative ? quint64(1) << 63 : (quint64(1) << 63) - 1;
-    if (magnitude > limit) {
-        return {true, std::nullopt};
+    if (static_cast<long long>(digits.size()) + exponent > 19) {
+        return Wholeness::OutOfRange;
     }
-    return {true, negative ? qint64(0 - magnitude) : qint64(magnitude)};
-}
-
-QString keyText(QByteArrayView raw) {
-    if (!raw.contains('\\')) {
-        return QString::fromUtf8(raw);
+    unsigned long long magnitude = 0;
+    for (const char d : digits) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(d - '0');
     }
-    // Let the parser resolve the escapes, so that the key reads as QJsonObject holds it.
-    return QJsonDocument::fromJson("[\"" + raw.toByteArray() + "\"]").array().at(0).toString();
+    for (long long e = 0; e < exponent; ++e) {
+        if (magnitude > std::numeric_limits<unsigned long long>::max() / 10) {
+            return Wholeness::OutOfRange;
+        }
+        magnitude *= 10;
+    }
+    constexpr unsigned long long greatest = std::numeric_limits<qint64>::max();
+    if (magnitude > greatest + (negative ? 1 : 0)) {
+        return Wholeness::OutOfRange;
+    }
+    value = negative ? static_cast<qint64>(0ULL - magnitude) : static_cast<qint64>(magnitude);
+    return Wholeness::Whole;
 }
 
 } // namespace
 
-std::vector<JsonDecoder::LongNumber> JsonDecoder::findLongNumbers(QByteArrayView json) {
-    // Runs on text the parser has accepted, so the grammar need not be checked again.
-    struct Frame {
-        bool array;
-        qsizetype index;
-        QByteArrayView key;
-    };
-    std::vector<LongNumber> found;
-    std::vector<Frame> frames;
-    bool expectKey = false;
-    const char* p = json.data();
-    const char* const end = p + json.size();
-    while (p < end) {
-        const char c = *p;
-        if (c == '{' || c == '[') {
-            frames.push_back(Frame{c == '[', 0, {}});
-            expectKey = c == '{';
-            ++p;
-        } else if (c == '}' || c == ']') {
-            frames.pop_back();
-            expectKey = false;
-            ++p;
-        } else if (c == ',') {
-            if (frames.back().array) {
-                ++frames.back().index;
-            } else {
-                expectKey = true;
-            }
-            ++p;
-        } else if (c == '"') {
-            const char* const start = ++p;
-            while (*p != '"') {
-                p += *p == '\\' ? 2 : 1;
-            }
-            if (expectKey) {
-                frames.back().key = QByteArrayView(start, p - start);
-                expectKey = false;
-            }
-            ++p;
-        } else if (c == '-' || isDigit(c)) {
-            const char* const start = p;
-            int significant = 0;
-            bool exponent = false;
-            for (; p < end && (isDigit(*p) || *p == '.' || *p == '-' || *p == '+' || *p == 'e' || *p == 'E');
-                 ++p) {
-                if (*p == 'e' || *p == 'E') {
-                    exponent = true;
-                } else if (isDigit(*p) && !exponent && (significant > 0 || *p != '0')) {
-                    ++significant;
-                }
-            }
-            if (!exponent && significant <= exactDigits) {
-                continue;
-            }
-            QString path;
-            for (const Frame& frame : frames) {
-                if (frame.array) {
-                    path += QLatin1Char('[') + QString::number(frame.index) + QLatin1Char(']');
-                } else {
-                    if (!path.isEmpty()) {
-                        path += QLatin1Char('.');
-                    }
-                    path += keyText(frame.key);
-                }
-            }
-            const std::string_view literal(start, std::size_t(p - start));
-            double parsed = std::numeric_limits<double>::quiet_NaN();
-            std::from_chars(literal.data(), literal.data() + literal.size(), parsed);
-            const ExactInteger exact = exactInteger(literal);
-            found.push_back(LongNumber{path, QByteArray(start, p - start), parsed, exact.whole, exact.value});
-        } else {
-            ++p; // white space, ':' and the letters of true, false and null
-        }
+bool JsonDecoder::parseObject(const QByteArray& json) {
+    m_failed = true;
+    if (json.trimmed().isEmpty()) {
+        m_error = DecodingError{{}, QStringLiteral("the body is empty, expected a JSON object")};
+        return false;
     }
-    return found;
+    if (!m_tape.parse(json)) {
+        m_error = DecodingError{{}, QStringLiteral("the body is not valid JSON (%1)").arg(m_tape.error())};
+        return false;
+    }
+    if (m_tape.root().type != JsonTape::Type::Object) {
+        m_error = DecodingError{
+            {}, QStringLiteral("expected a JSON object at the top level, got ") + describe(m_tape.root())};
+        return false;
+    }
+    m_failed = false;
+    return true;
 }
 
-const JsonDecoder::LongNumber* JsonDecoder::longNumberAt(const QString& path, const QJsonValue& got) const {
-    // Of duplicate keys the parser keeps the last.
-    const auto it = std::find_if(m_longNumbers.rbegin(), m_longNumbers.rend(),
-                                 [&](const LongNumber& n) { return n.path == path; });
-    if (it == m_longNumbers.rend() || it->parsed != got.toDouble()) {
+const JsonDecoder::Node* JsonDecoder::present(const Node& object, QLatin1StringView key) const {
+    if (m_failed) {
         return nullptr;
     }
-    return &*it;
-}
-
-std::optional<QJsonObject> JsonDecoder::parseObject(const QByteArray& json) {
-    if (json.trimmed().isEmpty()) {
-        m_failed = true;
-        m_error = DecodingError{{}, QStringLiteral("the body is empty, expected a JSON object")};
-        return std::nullopt;
-    }
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        m_failed = true;
-        m_error = DecodingError{{},
-                                QStringLiteral("the body is not valid JSON (%1 at offset %2)")
-                                    .arg(parseError.errorString())
-                                    .arg(parseError.offset)};
-        return std::nullopt;
-    }
-    if (!document.isObject()) {
-        m_failed = true;
-        m_error = DecodingError{{},
-                                document.isArray()
-                                    ? QStringLiteral("expected a JSON object at the top level, got an array")
-                                    : QStringLiteral("expected a JSON object at the top level")};
-        return std::nullopt;
-    }
-    m_longNumbers = findLongNumbers(json);
-    return document.object();
-}
-
-std::optional<QJsonValue> JsonDecoder::present(const QJsonObject& object, QLatin1StringView key) const {
-    if (m_failed) {
-        return std::nullopt;
-    }
-    const QJsonValue value = object.value(key);
-    if (value.isUndefined() || value.isNull()) {
-        return std::nullopt;
+    const Node* value = m_tape.member(object, key);
+    if (value == nullptr || value->type == JsonTape::Type::Null) {
+        return nullptr;
     }
     return value;
 }
 
-std::optional<QString> JsonDecoder::string(const QJsonObject& object, QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(object, key);
-    if (!value) {
+std::optional<QString> JsonDecoder::string(const Node& object, QLatin1StringView key) {
+    const Node* value = present(object, key);
+    if (value == nullptr) {
         return std::nullopt;
     }
-    if (!value->isString()) {
+    if (value->type != JsonTape::Type::String) {
         fail(key, -1, QStringLiteral("expected a string"), *value);
         return std::nullopt;
     }
-    return value->toString();
+    return m_tape.string(*value);
 }
 
-std::optional<bool> JsonDecoder::boolean(const QJsonObject& object, QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(object, key);
-    if (!value) {
+std::optional<bool> JsonDecoder::boolean(const Node& object, QLatin1StringView key) {
+    const Node* value = present(object, key);
+    if (value == nullptr) {
         return std::nullopt;
     }
-    if (!value->isBool()) {
+    if (value->type != JsonTape::Type::True && value->type != JsonTape::Type::False) {
         fail(key, -1, QStringLiteral("expected true or false"), *value);
         return std::nullopt;
     }
-    return value->toBool();
+    return value->type == JsonTape::Type::True;
 }
 
-std::optional<double> JsonDecoder::number(const QJsonObject& object, QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(object, key);
-    if (!value) {
+std::optional<double> JsonDecoder::number(const Node& object, QLatin1StringView key) {
+    const Node* value = present(object, key);
+    if (value == nullptr) {
         return std::nullopt;
     }
-    if (!value->isDouble()) {
+    if (value->type != JsonTape::Type::Number) {
         fail(key, -1, QStringLiteral("expected a number"), *value);
         return std::nullopt;
     }
-    return value->toDouble();
-}
-
-std::optional<qint64> JsonDecoder::integer(const QJsonObject& object, QLatin1StringView key) {
-    const std::optional<QJsonValue> value = present(object, key);
-    if (!value) {
-        return std::nullopt;
-    }
-    if (!value->isDouble()) {
-        fail(key, -1, notWhole, *value);
-        return std::nullopt;
-    }
-    if (!m_longNumbers.empty()) {
-        if (const LongNumber* literal = longNumberAt(pathTo(key, -1), *value)) {
-            if (!literal->value) {
-                fail(key, -1, literal->whole ? notInRange : notWhole, *value);
-            }
-            return literal->value;
+    const std::string_view literal = m_tape.literal(*value);
+    double parsed = 0;
+    const auto [end, status] = std::from_chars(literal.data(), literal.data() + literal.size(), parsed);
+    if (status == std::errc::result_out_of_range) {
+        // Too small to tell from zero is zero; too large to hold is an error, not infinity.
+        const bool tiny =
+            literal.find("e-") != std::string_view::npos || literal.find("E-") != std::string_view::npos;
+        if (!tiny) {
+            fail(key, -1, QStringLiteral("expected a number within the range of a double"), *value);
+            return std::nullopt;
         }
+        return literal[0] == '-' ? -0.0 : 0.0;
     }
-    // Every other literal is exact in a double. Qt answers the default unless the value is whole and within
-    // the signed 64-bit range; two different defaults tell the cases apart.
-    const qint64 asInteger = value->toInteger(0);
-    if (asInteger != value->toInteger(1)) {
-        const double asDouble = value->toDouble();
-        fail(key, -1, std::trunc(asDouble) == asDouble ? notInRange : notWhole, *value);
-        return std::nullopt;
-    }
-    return asInteger;
+    return parsed;
 }
 
-QString JsonDecoder::describe(const QJsonValue& value) {
-    switch (value.type()) {
-    case QJsonValue::Null:
+std::optional<qint64> JsonDecoder::integer(const Node& object, QLatin1StringView key) {
+    const Node* value = present(object, key);
+    if (value == nullptr) {
+        return std::nullopt;
+    }
+    if (value->type != JsonTape::Type::Number) {
+        fail(key, -1, QStringLiteral("expected a whole number"), *value);
+        return std::nullopt;
+    }
+    qint64 result = 0;
+    switch (judgeInteger(m_tape.literal(*value), result)) {
+    case Wholeness::Whole:
+        return result;
+    case Wholeness::Fraction:
+        fail(key, -1, QStringLiteral("expected a whole number"), *value);
+        return std::nullopt;
+    case Wholeness::OutOfRange:
+        fail(key, -1, QStringLiteral("expected a whole number in the signed 64-bit range"), *value);
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+QString JsonDecoder::describe(const Node& value) const {
+    switch (value.type) {
+    case JsonTape::Type::Null:
         return QStringLiteral("null");
-    case QJsonValue::Bool:
-        return value.toBool() ? QStringLiteral("true") : QStringLiteral("false");
-    case QJsonValue::Double: {
-        const qint64 asInteger = value.toInteger(0);
-        if (asInteger == value.toInteger(1)) {
-            return QString::number(asInteger);
-        }
-        return QString::number(value.toDouble(), 'g', QLocale::FloatingPointShortest);
+    case JsonTape::Type::True:
+        return QStringLiteral("true");
+    case JsonTape::Type::False:
+        return QStringLiteral("false");
+    case JsonTape::Type::Number: {
+        const std::string_view literal = m_tape.literal(value);
+        return QString::fromLatin1(literal.data(), static_cast<qsizetype>(literal.size()));
     }
-    case QJsonValue::String:
+    case JsonTape::Type::String:
         return QStringLiteral("a string");
-    case QJsonValue::Array:
+    case JsonTape::Type::Array:
         return QStringLiteral("an array");
-    case QJsonValue::Object:
+    case JsonTape::Type::Object:
         return QStringLiteral("an object");
-    case QJsonValue::Undefined:
-        break;
     }
-    return QStringLiteral("nothing");
+    return {};
 }
 
-void JsonDecoder::fail(QLatin1StringView key, qsizetype index, const QString& expectation,
-                       const QJsonValue& got) {
+void JsonDecoder::fail(QLatin1StringView key, qsizetype index, const QString& expectation, const Node& got) {
     m_failed = true;
-    const QString path = pathTo(key, index);
-    // A long literal is shown as sent: its double may print as a different number.
-    const LongNumber* literal = got.isDouble() && !m_longNumbers.empty() ? longNumberAt(path, got) : nullptr;
-    const QString gotText = literal ? QString::fromLatin1(literal->literal) : describe(got);
-    m_error = DecodingError{path, expectation + QStringLiteral(", got ") + gotText};
+    m_error = DecodingError{pathTo(key, index), expectation + QStringLiteral(", got ") + describe(got)};
 }
 
 QString JsonDecoder::pathTo(QLatin1StringView key, qsizetype index) const {

@@ -52,15 +52,28 @@ void PortalTransfer::onReadyRead() {
     if (m_done) {
         return;
     }
-    // Read in bounded steps so that a hostile body never sits in memory beyond the limit.
+    // Read in bounded steps so that a hostile body never sits in memory beyond the limit. Chunks are kept
+    // apart until the body is complete: growing one buffer would briefly hold two copies of it.
     while (m_reply->bytesAvailable() > 0) {
-        m_body += m_reply->read(std::min<qint64>(m_maximumSize - m_body.size() + 1, 64 * 1024));
-        if (m_body.size() > m_maximumSize) {
+        QByteArray chunk = m_reply->read(std::min(m_maximumSize - m_size + 1, m_reply->bytesAvailable()));
+        m_size += chunk.size();
+        m_chunks.push_back(std::move(chunk));
+        if (m_size > m_maximumSize) {
             fail({PortalError::Kind::TooLarge,
                   QStringLiteral("The response is too large (more than %1)").arg(megabytes(m_maximumSize))});
             return;
         }
     }
+}
+
+QByteArray PortalTransfer::takeBody() {
+    QByteArray body;
+    body.reserve(m_size);
+    for (const QByteArray& chunk : m_chunks) {
+        body += chunk;
+    }
+    m_chunks.clear();
+    return body;
 }
 
 void PortalTransfer::onFinished() {
@@ -73,7 +86,7 @@ void PortalTransfer::onFinished() {
     }
     const QNetworkReply::NetworkError error = m_reply->error();
     if (error == QNetworkReply::NoError || isHttpStatus(error)) {
-        finish(Body::success(std::move(m_body)));
+        finish(Body::success(takeBody()));
         return;
     }
     if (error == QNetworkReply::OperationCanceledError || error == QNetworkReply::TimeoutError) {
@@ -100,7 +113,7 @@ void PortalTransfer::finish(const Body& body) {
     }
     m_done = true;
     m_deadline.stop();
-    m_body.clear();
+    m_chunks.clear();
     // Report first, then stop the transfer: abort() re-enters onFinished, which m_done now ignores.
     Completion completion = std::exchange(m_completion, nullptr);
     completion(body);

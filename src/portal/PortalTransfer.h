@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 class QNetworkReply;
 
@@ -32,13 +33,15 @@ private:
     void onDeadline();
     void fail(PortalError error);
     void finish(const Body& body);
+    QByteArray takeBody();
 
     QNetworkReply* m_reply;
     const int m_timeoutMs;
     const qint64 m_maximumSize;
     Completion m_completion;
     QTimer m_deadline;
-    QByteArray m_body;
+    std::vector<QByteArray> m_chunks;
+    qint64 m_size = 0;
     bool m_done = false;
 };
 
