@@ -35,8 +35,9 @@ public:
     /// The outcome, once finished.
     const std::optional<Outcome>& outcome() const { return m_state->outcome; }
 
-    /// Sets the one handler of this fetch.
+    /// Sets the one handler of this fetch. With a null context the handler always runs.
     void then(QObject* context, Handler handler) const {
+        m_state->guarded = context != nullptr;
         m_state->context = context;
         m_state->handler = std::move(handler);
         if (m_state->outcome) {
@@ -59,12 +60,13 @@ private:
     struct State {
         std::optional<Outcome> outcome;
         QPointer<QObject> context;
+        bool guarded = false;
         Handler handler;
     };
 
     void deliver() const {
         Handler handler = std::exchange(m_state->handler, nullptr);
-        if (m_state->context) {
+        if (!m_state->guarded || m_state->context) {
             handler(*m_state->outcome);
         }
     }
