@@ -21,7 +21,8 @@ namespace quendle2 {
 /// logs; the caller logs failures. Both fetches may be in flight at once, and neither blocks the thread.
 /// TLS is always verified. A fetch fails when the whole transfer, or any pause in it, exceeds the
 /// time-out, and when the body grows past `maximumBodySize`. The HTTP status is not examined: any body
-/// that decodes is a success.
+/// that decodes is a success. A fetch's handler may release the client only with deleteLater(): the
+/// network reply that reported is still on the stack.
 class ICEPortalClient final : public QObject {
     Q_OBJECT
 public:

@@ -1,6 +1,7 @@
 #include "portal/PortalTransfer.h"
 
 #include <QNetworkReply>
+#include <QPointer>
 
 namespace quendle2 {
 
@@ -80,8 +81,9 @@ void PortalTransfer::onFinished() {
     if (m_done) {
         return;
     }
+    const QPointer<PortalTransfer> self(this);
     onReadyRead();
-    if (m_done) {
+    if (self.isNull() || m_done) {
         return;
     }
     const QNetworkReply::NetworkError error = m_reply->error();
@@ -114,13 +116,14 @@ void PortalTransfer::finish(const Body& body) {
     m_done = true;
     m_deadline.stop();
     m_chunks.clear();
-    // Report first, then stop the transfer: abort() re-enters onFinished, which m_done now ignores.
-    Completion completion = std::exchange(m_completion, nullptr);
-    completion(body);
+    // Stop the transfer before reporting: abort() re-enters onFinished, which m_done now ignores, and the
+    // report may tear down the client, the reply and this object with it, so nothing follows it.
     if (m_reply->isRunning()) {
         m_reply->abort();
     }
     m_reply->deleteLater();
+    Completion completion = std::exchange(m_completion, nullptr);
+    completion(body);
 }
 
 } // namespace quendle2
