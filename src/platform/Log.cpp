@@ -1,6 +1,7 @@
 #include "platform/Log.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -31,18 +32,12 @@ QString optionalBool(std::optional<bool> value) {
 }
 
 QString fixed(double value, int decimals) {
-    char small[64];
-    const int needed = std::snprintf(small, sizeof small, "%.*f", decimals, value);
-    if (needed < 0) {
-        return {};
-    }
-    if (static_cast<std::size_t>(needed) < sizeof small) {
-        return QString::fromLatin1(small, needed);
-    }
-    // Large magnitudes print every integer digit (up to 309 of them).
-    std::vector<char> big(static_cast<std::size_t>(needed) + 1);
-    std::snprintf(big.data(), big.size(), "%.*f", decimals, value);
-    return QString::fromLatin1(big.data(), needed);
+    // to_chars, unlike printf, ignores the user's locale: a German desktop must not log "106,3".
+    // The greatest finite double needs 309 integer digits, plus sign, point and the decimals.
+    std::vector<char> buffer(static_cast<std::size_t>(std::max(decimals, 0)) + 320);
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value,
+                                      std::chars_format::fixed, decimals);
+    return QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
 }
 
 QString fixed(double value) {

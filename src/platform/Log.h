@@ -31,8 +31,8 @@ QString boolText(bool value);
 /// An optional boolean as "Optional(true)", "Optional(false)" or "nil".
 QString optionalBool(std::optional<bool> value);
 
-/// A double with a fixed number of decimals, as printf's "%.*f" renders it: every integer digit is
-/// exact, so even the greatest finite double prints in full.
+/// A double with a fixed number of decimals, as printf's "%.*f" renders it in the C locale: every integer
+/// digit is exact, so even the greatest finite double prints in full.
 QString fixed(double value, int decimals);
 
 /// A double with printf's default precision of six decimals ("%f").

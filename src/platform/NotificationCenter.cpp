@@ -1,5 +1,6 @@
 #include "platform/NotificationCenter.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 #include <algorithm>
@@ -10,8 +11,15 @@ NotificationCenter::NotificationCenter(QObject* parent)
     : QObject(parent) {}
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
+    static NotificationCenter* center = [] {
+        auto* c = new NotificationCenter;
+        // Observers run on the main thread, even if a worker happens to ask first.
+        if (QCoreApplication::instance() != nullptr) {
+            c->moveToThread(QCoreApplication::instance()->thread());
+        }
+        return c;
+    }();
+    return *center;
 }
 
 void NotificationCenter::post(const QString& name) {

@@ -19,7 +19,8 @@ inline const QString OpenMainWindowRequested = QStringLiteral("OpenMainWindowReq
 
 /// Name-based broadcast between components that must not know each other (the service and the menu bar,
 /// the settings view and the menu bar). Observers always run on the thread the centre lives on, the main
-/// thread; a post from another thread is handed over to it.
+/// thread; a post from another thread is handed over to it. Observers are added and removed on the main
+/// thread only.
 class NotificationCenter final : public QObject {
     Q_OBJECT
 public:
@@ -28,7 +29,7 @@ public:
 
     explicit NotificationCenter(QObject* parent = nullptr);
 
-    /// The process's default centre, living on the thread that first asks for it (the main thread).
+    /// The process's default centre, living on the application's main thread.
     static NotificationCenter& defaultCenter();
 
     /// Calls every observer registered for `name`, in registration order, before returning (when posted

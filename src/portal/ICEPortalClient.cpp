@@ -8,6 +8,9 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
+#include <algorithm>
+#include <cmath>
+
 namespace quendle2 {
 
 namespace {
@@ -54,7 +57,19 @@ QUrl ICEPortalClient::urlFor(const QString& path) const {
 
 template <typename T>
 PortalFetch<T> ICEPortalClient::fetchDocument(const QString& path) {
-    const int timeoutMs = static_cast<int>(m_timeout * 1000.0);
+    using Outcome = typename PortalFetch<T>::Outcome;
+    PortalFetch<T> fetch;
+    if (m_baseURL.scheme() != QLatin1StringView("https")) {
+        // Never talk to the portal without TLS, whatever origin a caller passed in.
+        fetch.complete(Outcome::failure(
+            {PortalError::Kind::Network, QStringLiteral("Refusing %1: the portal is only reached over https")
+                                             .arg(m_baseURL.toDisplayString())}));
+        return fetch;
+    }
+    // A time-out that is not a positive number would disable both time-outs; keep at least a millisecond.
+    const double boundedMs =
+        std::isfinite(m_timeout) ? std::clamp(m_timeout * 1000.0, 1.0, 3'600'000.0) : 3000.0;
+    const int timeoutMs = static_cast<int>(boundedMs);
 
     QNetworkRequest request(urlFor(path));
     request.setTransferTimeout(timeoutMs);
@@ -76,9 +91,7 @@ PortalFetch<T> ICEPortalClient::fetchDocument(const QString& path) {
     // Never let Qt buffer more than we are willing to read.
     reply->setReadBufferSize(256 * 1024);
 
-    PortalFetch<T> fetch;
     new PortalTransfer(reply, timeoutMs, maximumBodySize, [fetch](const PortalTransfer::Body& body) {
-        using Outcome = typename PortalFetch<T>::Outcome;
         if (!body.ok()) {
             fetch.complete(Outcome::failure(body.error()));
             return;

@@ -85,6 +85,43 @@ Wholeness judgeInteger(std::string_view literal, qint64& value) {
     return Wholeness::Whole;
 }
 
+/// The power of ten of a number literal's first significant digit: 2 for 123.4, -3 for 0.0012, 400 for
+/// 1e400. Zero gives 0.
+long long leadingDigitExponent(std::string_view literal) {
+    long long integerDigits = 0; // digits before the point, after leading zeros
+    long long leadingFractionZeros = 0;
+    bool significant = false;
+    std::size_t i = literal[0] == '-' ? 1 : 0;
+    for (; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
+        significant = significant || literal[i] != '0';
+        integerDigits += significant ? 1 : 0;
+    }
+    if (i < literal.size() && literal[i] == '.') {
+        for (++i; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
+            if (!significant && literal[i] == '0') {
+                ++leadingFractionZeros;
+            }
+            significant = significant || literal[i] != '0';
+        }
+    }
+    long long exponent = 0;
+    if (i < literal.size() && (literal[i] == 'e' || literal[i] == 'E')) {
+        ++i;
+        const bool negative = literal[i] == '-';
+        if (literal[i] == '+' || literal[i] == '-') {
+            ++i;
+        }
+        for (; i < literal.size(); ++i) {
+            exponent = std::min(exponent * 10 + (literal[i] - '0'), 1'000'000'000LL);
+        }
+        exponent = negative ? -exponent : exponent;
+    }
+    if (!significant) {
+        return 0;
+    }
+    return (integerDigits > 0 ? integerDigits - 1 : -(leadingFractionZeros + 1)) + exponent;
+}
+
 } // namespace
 
 bool JsonDecoder::parseObject(const QByteArray& json) {
@@ -155,9 +192,7 @@ std::optional<double> JsonDecoder::number(const Node& object, QLatin1StringView 
     const auto [end, status] = std::from_chars(literal.data(), literal.data() + literal.size(), parsed);
     if (status == std::errc::result_out_of_range) {
         // Too small to tell from zero is zero; too large to hold is an error, not infinity.
-        const bool tiny =
-            literal.find("e-") != std::string_view::npos || literal.find("E-") != std::string_view::npos;
-        if (!tiny) {
+        if (leadingDigitExponent(literal) >= 0) {
             fail(key, -1, QStringLiteral("expected a number within the range of a double"), *value);
             return std::nullopt;
         }
@@ -198,8 +233,12 @@ QString JsonDecoder::describe(const Node& value) const {
     case JsonTape::Type::False:
         return QStringLiteral("false");
     case JsonTape::Type::Number: {
+        // Quoted as sent, but a hostile megabyte of digits must not end up in the log.
+        constexpr std::size_t shown = 40;
         const std::string_view literal = m_tape.literal(value);
-        return QString::fromLatin1(literal.data(), static_cast<qsizetype>(literal.size()));
+        const QString text =
+            QString::fromLatin1(literal.data(), static_cast<qsizetype>(std::min(literal.size(), shown)));
+        return literal.size() > shown ? text + QStringLiteral("...") : text;
     }
     case JsonTape::Type::String:
         return QStringLiteral("a string");

@@ -1,5 +1,6 @@
 #include "portal/JsonTape.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace quendle2 {
@@ -48,7 +49,7 @@ bool JsonTape::parse(QByteArrayView json) {
     m_size = static_cast<std::uint32_t>(json.size());
     m_pos = 0;
     m_nodes.clear();
-    m_nodes.reserve(static_cast<std::size_t>(json.size() / 16 + 8));
+    m_nodes.reserve(std::min<std::size_t>(static_cast<std::size_t>(json.size()) / 16 + 8, maximumNodes));
     m_error.clear();
     skipSpace();
     if (!value(0)) {
@@ -88,6 +89,9 @@ std::uint32_t JsonTape::append(Type type) {
 bool JsonTape::value(int depth) {
     if (m_pos >= m_size) {
         return fail("unexpected end of the document");
+    }
+    if (m_nodes.size() >= maximumNodes) {
+        return fail("too many values");
     }
     const char c = m_data[m_pos];
     if (c == '{' || c == '[') {

@@ -33,6 +33,8 @@ public:
 
     /// Nesting deeper than this is rejected rather than risking the stack on hostile input.
     static constexpr int maximumDepth = 128;
+    /// A 60-stop trip has about 2,000 values; far more can only be an attack on memory.
+    static constexpr std::size_t maximumNodes = 200'000;
 
     /// Parses `json`, which must outlive the tape. On failure, `error()` says what and where.
     bool parse(QByteArrayView json);

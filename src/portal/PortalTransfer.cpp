@@ -18,7 +18,8 @@ QString megabytes(qint64 bytes) {
 /// Qt reports 4xx and 5xx answers as errors; for the portal they are answers like any other, and only
 /// whether the body decodes decides.
 bool isHttpStatus(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError &&
+            error != QNetworkReply::ContentReSendError) ||
            (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
 }
 
@@ -31,6 +32,7 @@ PortalTransfer::PortalTransfer(QNetworkReply* reply, int timeoutMs, qint64 maxim
     , m_maximumSize(maximumSize)
     , m_completion(std::move(completion)) {
     m_deadline.setSingleShot(true);
+    m_deadline.setTimerType(Qt::PreciseTimer); // a coarse timer may fire up to 5 % early
     connect(&m_deadline, &QTimer::timeout, this, &PortalTransfer::onDeadline);
     connect(reply, &QNetworkReply::metaDataChanged, this, &PortalTransfer::onMetaData);
     connect(reply, &QNetworkReply::readyRead, this, &PortalTransfer::onReadyRead);
@@ -70,8 +72,9 @@ void PortalTransfer::onReadyRead() {
 QByteArray PortalTransfer::takeBody() {
     QByteArray body;
     body.reserve(m_size);
-    for (const QByteArray& chunk : m_chunks) {
+    for (QByteArray& chunk : m_chunks) {
         body += chunk;
+        chunk = QByteArray(); // release as we go
     }
     m_chunks.clear();
     return body;

@@ -5,12 +5,15 @@
 #include "platform/NotificationCenter.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimeZone>
 #include <QtTest>
 
 #include <algorithm>
 #include <cfloat>
+#include <clocale>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -97,6 +100,30 @@ private Q_SLOTS:
         const QString integerPart = text.chopped(2);
         QCOMPARE(integerPart.size(), 309);
         QVERIFY(std::all_of(integerPart.begin(), integerPart.end(), [](QChar c) { return c.isDigit(); }));
+    }
+
+    void fixedIgnoresTheUserLocale() {
+        // The application adopts the user's locale, and a German desktop writes "106,3" through printf. The
+        // locale is compiled into a private folder, so the test needs no system-wide set-up.
+        QTemporaryDir folder;
+        QProcess localedef;
+        localedef.start(u"localedef"_s,
+                        {u"-i"_s, u"de_DE"_s, u"-f"_s, u"UTF-8"_s, folder.filePath(u"de_DE.UTF-8"_s)});
+        if (!localedef.waitForFinished(60000) || localedef.exitCode() != 0) {
+            QSKIP("localedef cannot build a German locale here");
+        }
+        const QByteArray previousPath = qgetenv("LOCPATH");
+        const std::string previousLocale = std::setlocale(LC_NUMERIC, nullptr);
+        qputenv("LOCPATH", QFile::encodeName(folder.path()));
+        const bool german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+        char printed[32];
+        std::snprintf(printed, sizeof printed, "%.1f", 106.3);
+        const QString text = Log::fixed(106.3, 1);
+        std::setlocale(LC_NUMERIC, previousLocale.c_str());
+        qputenv("LOCPATH", previousPath);
+        QVERIFY(german);
+        QCOMPARE(QString::fromLatin1(printed), u"106,3"_s); // the trap is really there
+        QCOMPARE(text, u"106.3"_s);
     }
 
     void messageLevels_data() {

@@ -1,5 +1,6 @@
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
+#include "portal/JsonTape.h"
 
 #include <QFile>
 #include <QtTest>
@@ -132,6 +133,12 @@ private Q_SLOTS:
             << QByteArray("9223372036854775808") << qint64(0) << outOfRange + u"9223372036854775808"_s;
         QTest::newRow("one below least")
             << QByteArray("-9223372036854775809") << qint64(0) << outOfRange + u"-9223372036854775809"_s;
+        QTest::newRow("negative exponent, whole") << QByteArray("1500e-2") << qint64(15) << QString();
+        QTest::newRow("negative exponent, fraction")
+            << QByteArray("15e-1") << qint64(0) << notWhole + u"15e-1"_s;
+        QTest::newRow("negative zero") << QByteArray("-0") << qint64(0) << QString();
+        QTest::newRow("a hundred digits, quoted short")
+            << QByteArray(100, '9') << qint64(0) << outOfRange + QString(40, u'9') + u"..."_s;
         QTest::newRow("huge exponent") << QByteArray("1e300") << qint64(0) << outOfRange + u"1e300"_s;
         QTest::newRow("string") << QByteArray("\"1500\"") << qint64(0) << notWhole + u"a string"_s;
         QTest::newRow("boolean") << QByteArray("true") << qint64(0) << notWhole + u"true"_s;
@@ -367,6 +374,9 @@ private Q_SLOTS:
 
     void jsonSyntax_data();
     void jsonSyntax();
+    void doubles_data();
+    void doubles();
+    void everyTruncationFails();
 };
 
 // The parser is our own, so JSON's corners are tested here: strings as the portal escapes them, and
@@ -384,6 +394,10 @@ void TestDecoding::jsonSyntax_data() {
     QTest::newRow("lone surrogate") << QByteArray(R"({"tzn":"\ud83d!"})") << u"\ufffd!"_s << QString();
     QTest::newRow("simple escapes") << QByteArray("{\"tzn\":\"a\\\"b\\\\c\\/d\\te\"}") << u"a\"b\\c/d\te"_s
                                     << QString();
+    QTest::newRow("control escapes") << QByteArray(R"({"tzn":"\b\f\n\r"})") << u"\b\f\n\r"_s << QString();
+    QTest::newRow("high surrogate, then no low one")
+        << QByteArray(R"({"tzn":"\ud83d\u0041"})") << u"\ufffdA"_s << QString();
+    QTest::newRow("lone low surrogate") << QByteArray(R"({"tzn":"\ude84"})") << u"\ufffd"_s << QString();
     QTest::newRow("escaped key") << QByteArray(R"({"t\u007an":"ICE9473"})") << u"ICE9473"_s << QString();
     QTest::newRow("repeated key, last wins") << QByteArray(R"({"tzn":"A","tzn":"B"})") << u"B"_s << QString();
     QTest::newRow("whitespace everywhere")
@@ -422,6 +436,47 @@ void TestDecoding::jsonSyntax() {
     }
     QVERIFY2(result.ok(), qPrintable(problemOf(result)));
     QCOMPARE(result.value().tzn, std::optional<QString>(tzn));
+}
+
+void TestDecoding::doubles_data() {
+    QTest::addColumn<QByteArray>("literal");
+    QTest::addColumn<double>("value");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("integer literal") << QByteArray("12") << 12.0 << QString();
+    QTest::newRow("negative") << QByteArray("-3.5") << -3.5 << QString();
+    QTest::newRow("exponent") << QByteArray("2.44E2") << 244.0 << QString();
+    QTest::newRow("too small to hold, exponent") << QByteArray("1e-400") << 0.0 << QString();
+    QTest::newRow("too small to hold, written out") << "0." + QByteArray(400, '0') + "1" << 0.0 << QString();
+    QTest::newRow("too large to hold")
+        << QByteArray("-2e308") << 0.0
+        << u"speed: expected a number within the range of a double, got -2e308"_s;
+}
+
+void TestDecoding::doubles() {
+    QFETCH(QByteArray, literal);
+    QFETCH(double, value);
+    QFETCH(QString, problem);
+    const auto result = ICEStatus::decode("{\"speed\":" + literal + "}");
+    if (!problem.isEmpty()) {
+        QVERIFY(!result.ok());
+        QCOMPARE(result.error().description(), problem);
+        return;
+    }
+    QVERIFY2(result.ok(), qPrintable(problemOf(result)));
+    QCOMPARE(result.value().speed, std::optional<double>(value));
+}
+
+void TestDecoding::everyTruncationFails() {
+    // A body cut off anywhere must be rejected cleanly. Each prefix sits in a buffer of exactly its size,
+    // so a read past the end is caught by the address sanitizer.
+    const QByteArray document = sample(u"trip-2025-12.json"_s).trimmed();
+    for (qsizetype length = 0; length < document.size(); ++length) {
+        std::vector<char> exact(document.begin(), document.begin() + length);
+        JsonTape tape;
+        QVERIFY2(!tape.parse(QByteArrayView(exact.data(), length)), qPrintable(QString::number(length)));
+    }
+    JsonTape whole;
+    QVERIFY(whole.parse(document));
 }
 
 QTEST_GUILESS_MAIN(TestDecoding)

@@ -67,6 +67,10 @@ private Q_SLOTS:
     void timeouts_data();
     void timeouts();
     void hugeBodyFailsWithoutGrowingMemory();
+    void bodySizeLimit_data();
+    void bodySizeLimit();
+    void plainHttpIsRefused();
+    void tripArrivesWhileStatusHangs();
     void bothInFlightReportTheirOwnOutcome_data();
     void bothInFlightReportTheirOwnOutcome();
     void untrustedCertificateFails();
@@ -249,6 +253,56 @@ void TestPortalClient::hugeBodyFailsWithoutGrowingMemory() {
     // AddressSanitizer keeps freed memory in quarantine, so only a plain build can tell.
     QVERIFY2(growth < 10 * 1024, qPrintable(u"resident memory grew by %1 KiB"_s.arg(growth)));
 #endif
+}
+
+void TestPortalClient::bodySizeLimit_data() {
+    QTest::addColumn<qint64>("size");
+    QTest::addColumn<bool>("succeeds");
+    QTest::newRow("exactly 4 MiB") << ICEPortalClient::maximumBodySize << true;
+    QTest::newRow("one byte more, declared up front") << ICEPortalClient::maximumBodySize + 1 << false;
+}
+
+void TestPortalClient::bodySizeLimit() {
+    QFETCH(qint64, size);
+    QFETCH(bool, succeeds);
+    const QByteArray prefix = R"({"tzn":")";
+    const QByteArray suffix = R"("})";
+    const QByteArray body = prefix + QByteArray(size - prefix.size() - suffix.size(), 'x') + suffix;
+    m_sim->setBody(PortalSimulator::Path::Status, body);
+
+    const auto outcome = await(trustingClient()->fetchStatus());
+    QCOMPARE(outcome.ok(), succeeds);
+    if (succeeds) {
+        QCOMPARE(outcome.value().tzn->size(), size - prefix.size() - suffix.size());
+    } else {
+        QCOMPARE(outcome.error().kind, PortalError::Kind::TooLarge);
+    }
+}
+
+void TestPortalClient::plainHttpIsRefused() {
+    ICEPortalClient client(timeoutSeconds, QUrl(u"http://127.0.0.1:%1"_s.arg(m_sim->port())),
+                           PortalSimulator::caCertificates());
+    const auto outcome = await(client.fetchStatus());
+    QVERIFY(!outcome.ok());
+    QCOMPARE(outcome.error().kind, PortalError::Kind::Network);
+    QVERIFY2(outcome.error().description.contains(u"https"_s), qPrintable(outcome.error().description));
+    QTest::qWait(100);
+    QCOMPARE(m_sim->requestCount(PortalSimulator::Path::Status), 0);
+}
+
+void TestPortalClient::tripArrivesWhileStatusHangs() {
+    // The two documents travel independently: a stuck status request must not hold up trip info.
+    m_sim->setFault(PortalSimulator::Path::Status, PortalSimulator::Fault::Hang);
+    ICEPortalClient* client = trustingClient();
+    const auto status = client->fetchStatus();
+    const auto trip = client->fetchTrip();
+    QVERIFY(await(trip).ok());
+    QVERIFY(!status.isFinished());
+
+    // A client released with a fetch in flight reports nothing, ever, and leaves nothing behind.
+    delete client;
+    QTest::qWait(3500);
+    QVERIFY(!status.isFinished());
 }
 
 void TestPortalClient::bothInFlightReportTheirOwnOutcome_data() {

@@ -130,7 +130,14 @@ int PortalSimulator::requestCount(Path path) const {
     return m_requests[pathIndex(path)];
 }
 
+void PortalSimulator::setBody(Path path, std::optional<QByteArray> body) {
+    m_bodies[pathIndex(path)] = std::move(body);
+}
+
 QByteArray PortalSimulator::documentBody(Path path) const {
+    if (const auto& body = m_bodies[pathIndex(path)]) {
+        return *body;
+    }
     const QDateTime now = m_clock.now();
     QJsonObject document = path == Path::Status ? PortalDocuments::status(m_scenario, m_timeline, now)
                                                 : PortalDocuments::trip(m_scenario, m_timeline, now);
@@ -306,7 +313,11 @@ void PortalSimulator::streamHuge(QSslSocket* socket) {
             if (*sent + chunk.size() + suffix.size() >= hugeBodySize) {
                 chunk += suffix;
             }
-            *sent += socket->write(chunk);
+            const qint64 written = socket->write(chunk);
+            if (written <= 0) {
+                return; // the client went away
+            }
+            *sent += written;
         }
         if (*sent >= hugeBodySize) {
             socket->disconnectFromHost();

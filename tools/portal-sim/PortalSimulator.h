@@ -63,6 +63,9 @@ public:
     Fault fault(Path path) const;
     int requestCount(Path path) const;
 
+    /// Serves `body` verbatim on `path` instead of the scenario's document (none: back to the scenario).
+    void setBody(Path path, std::optional<QByteArray> body);
+
     /// The document a request would get now, fault "wrong type" applied when it is set.
     QByteArray documentBody(Path path) const;
 
@@ -84,6 +87,7 @@ private:
     QSslServer* m_server;
     std::array<Fault, 2> m_faults{Fault::None, Fault::None};
     std::array<int, 2> m_requests{0, 0};
+    std::array<std::optional<QByteArray>, 2> m_bodies;
 };
 
 } // namespace quendle2::sim

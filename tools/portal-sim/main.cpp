@@ -138,11 +138,11 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     simulator.play(factor, parser.value(startOption).toDouble());
-    for (const QString& spec : parser.values(faultOption)) {
-        const QString pathName = spec.section(u'=', 0, 0);
-        const auto fault = PortalSimulator::faultFromName(spec.section(u'=', 1));
+    for (const QString& faultArgument : parser.values(faultOption)) {
+        const QString pathName = faultArgument.section(u'=', 0, 0);
+        const auto fault = PortalSimulator::faultFromName(faultArgument.section(u'=', 1));
         if ((pathName != "status"_L1 && pathName != "trip"_L1) || !fault) {
-            err() << "bad --fault '" << spec << "'" << Qt::endl;
+            err() << "bad --fault '" << faultArgument << "'" << Qt::endl;
             return 2;
         }
         simulator.setFault(
