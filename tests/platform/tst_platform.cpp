@@ -126,26 +126,6 @@ private Q_SLOTS:
         QCOMPARE(text, u"106.3"_s);
     }
 
-    void messageLevels_data() {
-        QTest::addColumn<int>("type");
-        QTest::addColumn<int>("priority");
-        QTest::addColumn<QString>("name");
-
-        QTest::newRow("debug") << int(QtDebugMsg) << 7 << u"debug"_s;
-        QTest::newRow("info") << int(QtInfoMsg) << 6 << u"info"_s;
-        QTest::newRow("warning") << int(QtWarningMsg) << 4 << u"warning"_s;
-        QTest::newRow("critical") << int(QtCriticalMsg) << 3 << u"error"_s;
-        QTest::newRow("fatal") << int(QtFatalMsg) << 2 << u"fatal"_s;
-    }
-
-    void messageLevels() {
-        QFETCH(int, type);
-        QFETCH(int, priority);
-        QFETCH(QString, name);
-        QCOMPARE(LogSink::priority(QtMsgType(type)), priority);
-        QCOMPARE(LogSink::levelName(QtMsgType(type)), name);
-    }
-
     void categoriesHideDebugByDefault() {
         const QLoggingCategory& trainService = lcTrainService();
         const QLoggingCategory& statusBar = lcStatusBar();
