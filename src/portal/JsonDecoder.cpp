@@ -17,26 +17,29 @@ void appendSegment(QString& path, QLatin1StringView key, qsizetype index) {
     }
 }
 
-enum class Wholeness { Whole, Fraction, OutOfRange };
+/// A number literal's exact value: `digits` times ten to the `exponent`, with sign. The digits carry no
+/// leading or trailing zeros, so zero has none.
+struct Decimal {
+    bool negative = false;
+    std::string digits;
+    long long exponent = 0;
+};
 
-/// Judges a JSON number literal as a signed 64-bit integer by its exact decimal value, never through a
-/// double: 9007199254740993.5 is a fraction and -9223372036854775809 is out of range, although both
-/// round onto valid integers as doubles.
-Wholeness judgeInteger(std::string_view literal, qint64& value) {
+/// Reads a literal the parser has accepted, so the grammar need not be checked again.
+Decimal decimalOf(std::string_view literal) {
+    Decimal d;
     std::size_t i = 0;
-    const bool negative = literal[0] == '-';
-    if (negative) {
+    d.negative = literal[0] == '-';
+    if (d.negative) {
         ++i;
     }
-    std::string digits; // significant digits, without the decimal point
-    long long exponent = 0;
     for (; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
-        digits += literal[i];
+        d.digits += literal[i];
     }
     if (i < literal.size() && literal[i] == '.') {
         for (++i; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
-            digits += literal[i];
-            --exponent;
+            d.digits += literal[i];
+            --d.exponent;
         }
     }
     if (i < literal.size() && (literal[i] == 'e' || literal[i] == 'E')) {
@@ -49,77 +52,61 @@ Wholeness judgeInteger(std::string_view literal, qint64& value) {
         for (; i < literal.size(); ++i) {
             e = std::min(e * 10 + (literal[i] - '0'), 1'000'000'000LL); // saturate: only the size matters
         }
-        exponent += negativeExponent ? -e : e;
+        d.exponent += negativeExponent ? -e : e;
     }
-    const std::size_t firstNonZero = digits.find_first_not_of('0');
+    const std::size_t firstNonZero = d.digits.find_first_not_of('0');
     if (firstNonZero == std::string::npos) {
+        d.digits.clear();
+        d.exponent = 0;
+        return d;
+    }
+    d.digits.erase(0, firstNonZero);
+    while (d.digits.back() == '0') {
+        d.digits.pop_back();
+        ++d.exponent;
+    }
+    return d;
+}
+
+enum class Wholeness { Whole, Fraction, OutOfRange };
+
+/// Judges a literal as a signed 64-bit integer by its exact decimal value, never through a double:
+/// 9007199254740993.5 is a fraction and -9223372036854775809 is out of range, although both round onto
+/// valid integers as doubles.
+Wholeness judgeInteger(std::string_view literal, qint64& value) {
+    const Decimal d = decimalOf(literal);
+    if (d.digits.empty()) {
         value = 0;
         return Wholeness::Whole;
     }
-    digits.erase(0, firstNonZero);
-    while (digits.back() == '0') {
-        digits.pop_back();
-        ++exponent;
-    }
-    if (exponent < 0) {
+    if (d.exponent < 0) {
         return Wholeness::Fraction;
     }
-    if (static_cast<long long>(digits.size()) + exponent > 19) {
+    if (static_cast<long long>(d.digits.size()) + d.exponent > 19) {
         return Wholeness::OutOfRange;
     }
     unsigned long long magnitude = 0;
-    for (const char d : digits) {
-        magnitude = magnitude * 10 + static_cast<unsigned>(d - '0');
+    for (const char digit : d.digits) {
+        magnitude = magnitude * 10 + static_cast<unsigned>(digit - '0');
     }
-    for (long long e = 0; e < exponent; ++e) {
+    for (long long e = 0; e < d.exponent; ++e) {
         if (magnitude > std::numeric_limits<unsigned long long>::max() / 10) {
             return Wholeness::OutOfRange;
         }
         magnitude *= 10;
     }
     constexpr unsigned long long greatest = std::numeric_limits<qint64>::max();
-    if (magnitude > greatest + (negative ? 1 : 0)) {
+    if (magnitude > greatest + (d.negative ? 1 : 0)) {
         return Wholeness::OutOfRange;
     }
-    value = negative ? static_cast<qint64>(0ULL - magnitude) : static_cast<qint64>(magnitude);
+    value = d.negative ? static_cast<qint64>(0ULL - magnitude) : static_cast<qint64>(magnitude);
     return Wholeness::Whole;
 }
 
-/// The power of ten of a number literal's first significant digit: 2 for 123.4, -3 for 0.0012, 400 for
-/// 1e400. Zero gives 0.
-long long leadingDigitExponent(std::string_view literal) {
-    long long integerDigits = 0; // digits before the point, after leading zeros
-    long long leadingFractionZeros = 0;
-    bool significant = false;
-    std::size_t i = literal[0] == '-' ? 1 : 0;
-    for (; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
-        significant = significant || literal[i] != '0';
-        integerDigits += significant ? 1 : 0;
-    }
-    if (i < literal.size() && literal[i] == '.') {
-        for (++i; i < literal.size() && literal[i] >= '0' && literal[i] <= '9'; ++i) {
-            if (!significant && literal[i] == '0') {
-                ++leadingFractionZeros;
-            }
-            significant = significant || literal[i] != '0';
-        }
-    }
-    long long exponent = 0;
-    if (i < literal.size() && (literal[i] == 'e' || literal[i] == 'E')) {
-        ++i;
-        const bool negative = literal[i] == '-';
-        if (literal[i] == '+' || literal[i] == '-') {
-            ++i;
-        }
-        for (; i < literal.size(); ++i) {
-            exponent = std::min(exponent * 10 + (literal[i] - '0'), 1'000'000'000LL);
-        }
-        exponent = negative ? -exponent : exponent;
-    }
-    if (!significant) {
-        return 0;
-    }
-    return (integerDigits > 0 ? integerDigits - 1 : -(leadingFractionZeros + 1)) + exponent;
+/// Whether a literal that no double can hold is below the smallest one rather than above the greatest.
+bool tooSmallForADouble(std::string_view literal) {
+    const Decimal d = decimalOf(literal);
+    return d.exponent + static_cast<long long>(d.digits.size()) - 1 < 0;
 }
 
 } // namespace
@@ -192,7 +179,7 @@ std::optional<double> JsonDecoder::number(const Node& object, QLatin1StringView 
     const auto [end, status] = std::from_chars(literal.data(), literal.data() + literal.size(), parsed);
     if (status == std::errc::result_out_of_range) {
         // Too small to tell from zero is zero; too large to hold is an error, not infinity.
-        if (leadingDigitExponent(literal) >= 0) {
+        if (!tooSmallForADouble(literal)) {
             fail(key, -1, QStringLiteral("expected a number within the range of a double"), *value);
             return std::nullopt;
         }
