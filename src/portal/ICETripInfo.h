@@ -1,7 +1,7 @@
 #pragma once
 
 #include "portal/DecodingError.h"
-#include "portal/Result.h"
+#include "platform/Result.h"
 
 #include <QByteArray>
 #include <QString>

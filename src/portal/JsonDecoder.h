@@ -2,7 +2,7 @@
 
 #include "portal/DecodingError.h"
 #include "portal/JsonTape.h"
-#include "portal/Result.h"
+#include "platform/Result.h"
 
 #include <QByteArray>
 #include <QLatin1StringView>

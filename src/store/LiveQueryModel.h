@@ -1,0 +1,64 @@
+#pragma once
+
+#include "store/FetchDescriptor.h"
+#include "store/PersistentModel.h"
+#include "store/StoreError.h"
+
+#include <QAbstractListModel>
+#include <QPointer>
+
+#include <optional>
+
+namespace quendle2 {
+
+class ModelContext;
+
+/// A fetch that keeps itself current: its rows follow inserts, deletes and field changes of the records it
+/// shows, without the view asking. Changes are gathered and applied once per event-loop turn, as row
+/// insertions, removals, moves and data changes, so that views keep their selection.
+class LiveQueryModel final : public QAbstractListModel {
+    Q_OBJECT
+public:
+    enum Role { RecordRole = Qt::UserRole + 1 };
+
+    LiveQueryModel(ModelContext* context, RecordType type, FetchDescriptor descriptor,
+                   QObject* parent = nullptr);
+
+    /// Every trip, newest start first.
+    static LiveQueryModel* tripsNewestFirst(ModelContext* context, QObject* parent = nullptr);
+    /// Every trip in store order.
+    static LiveQueryModel* allTrips(ModelContext* context, QObject* parent = nullptr);
+    /// Every settings record in store order; the first one is the settings.
+    static LiveQueryModel* allSettings(ModelContext* context, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    PersistentModel* recordAt(int row) const;
+    QList<PersistentModel*> records() const;
+    /// Why the last refresh failed, if it did; the rows are then empty.
+    std::optional<StoreError> lastError() const { return m_error; }
+
+    /// Re-runs the fetch now instead of at the end of the turn.
+    void refresh();
+
+Q_SIGNALS:
+    void refreshed();
+
+private:
+    void onInserted(PersistentModel* record);
+    void onChanged(PersistentModel* record, int column);
+    void onDeleted(PersistentModel* record);
+    void scheduleRefresh();
+
+    QPointer<ModelContext> m_context;
+    RecordType m_type;
+    FetchDescriptor m_descriptor;
+    QStringList m_queryFields; ///< fields whose change can move a record in or out, or reorder it
+    QList<PersistentModel*> m_rows;
+    std::optional<StoreError> m_error;
+    bool m_refreshScheduled = false;
+};
+
+} // namespace quendle2

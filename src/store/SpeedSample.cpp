@@ -1,0 +1,71 @@
+#include "store/SpeedSample.h"
+
+#include "store/StoreValues.h"
+#include "store/Trip.h"
+
+namespace quendle2 {
+
+SpeedSample::SpeedSample()
+    : PersistentModel(nullptr) {}
+
+SpeedSample::SpeedSample(QDateTime timestamp, double speedKmh, Trip* trip, QObject* parent)
+    : PersistentModel(parent)
+    , m_timestamp(std::move(timestamp))
+    , m_speedKmh(speedKmh)
+    , m_trip(trip) {}
+
+QVariant SpeedSample::columnValue(int column) const {
+    switch (column) {
+    case Timestamp:
+        return StoreValues::fromInstant(m_timestamp);
+    case SpeedKmh:
+        return m_speedKmh;
+    case TripLink:
+        return m_trip && m_trip->persistentId() != 0 ? QVariant(m_trip->persistentId()) : QVariant();
+    }
+    return {};
+}
+
+void SpeedSample::loadColumn(int column, const QVariant& value) {
+    switch (column) {
+    case Timestamp:
+        m_timestamp = StoreValues::toInstant(value);
+        break;
+    case SpeedKmh:
+        m_speedKmh = value.toDouble();
+        break;
+    default:
+        break;
+    }
+}
+
+void SpeedSample::loadTripLink(Trip* trip) {
+    m_trip = trip;
+}
+
+void SpeedSample::setTimestamp(const QDateTime& timestamp) {
+    write(m_timestamp, timestamp, &SpeedSample::timestampChanged, Timestamp);
+}
+
+void SpeedSample::setSpeedKmh(double speedKmh) {
+    write(m_speedKmh, speedKmh, &SpeedSample::speedKmhChanged, SpeedKmh);
+    if (m_trip && isInserted()) {
+        m_trip->forgetSampleCache(); // its statistics must be recounted with the new speed
+    }
+}
+
+void SpeedSample::setTrip(Trip* trip) {
+    Trip* previous = m_trip;
+    write(m_trip, QPointer<Trip>(trip), &SpeedSample::tripChanged, TripLink);
+    if (!isInserted() || previous == trip) {
+        return;
+    }
+    if (previous != nullptr) {
+        previous->sampleLeft(this);
+    }
+    if (trip != nullptr) {
+        trip->sampleJoined(this);
+    }
+}
+
+} // namespace quendle2

@@ -1,0 +1,191 @@
+#include "store/Trip.h"
+
+#include "store/ModelContext.h"
+#include "store/SpeedSample.h"
+#include "store/StoreValues.h"
+
+namespace quendle2 {
+
+Trip::Trip()
+    : PersistentModel(nullptr) {}
+
+Trip::Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* parent)
+    : PersistentModel(parent)
+    , m_id(QUuid::createUuid())
+    , m_startDate(std::move(startDate))
+    , m_trainIdentifier(std::move(trainIdentifier))
+    , m_active(active) {
+    // A trip that was never stored has, by definition, no samples yet.
+    m_samples.emplace();
+    m_sampleCount = 0;
+    m_stats = SpeedStats{};
+}
+
+QVariant Trip::columnValue(int column) const {
+    switch (column) {
+    case Id:
+        return StoreValues::fromUuid(m_id);
+    case StartDate:
+        return StoreValues::fromInstant(m_startDate);
+    case EndDate:
+        return StoreValues::fromInstant(m_endDate);
+    case TrainIdentifier:
+        return m_trainIdentifier;
+    case Active:
+        return StoreValues::fromBool(m_active);
+    case MaxSpeed:
+        return m_maxSpeed;
+    case AvgSpeed:
+        return m_avgSpeed;
+    case SelectedStopEva:
+        return StoreValues::fromText(m_selectedStopEva);
+    }
+    return {};
+}
+
+void Trip::loadColumn(int column, const QVariant& value) {
+    switch (column) {
+    case Id:
+        m_id = QUuid::fromString(value.toString());
+        break;
+    case StartDate:
+        m_startDate = StoreValues::toInstant(value);
+        break;
+    case EndDate:
+        m_endDate = StoreValues::toOptionalInstant(value);
+        break;
+    case TrainIdentifier:
+        m_trainIdentifier = value.toString();
+        break;
+    case Active:
+        m_active = value.toLongLong() != 0;
+        break;
+    case MaxSpeed:
+        m_maxSpeed = value.toDouble();
+        break;
+    case AvgSpeed:
+        m_avgSpeed = value.toDouble();
+        break;
+    case SelectedStopEva:
+        m_selectedStopEva = StoreValues::toOptionalText(value);
+        break;
+    }
+}
+
+void Trip::setId(const QUuid& id) {
+    write(m_id, id, &Trip::idChanged, Id);
+}
+
+void Trip::setStartDate(const QDateTime& startDate) {
+    write(m_startDate, startDate, &Trip::startDateChanged, StartDate);
+}
+
+void Trip::setEndDate(const std::optional<QDateTime>& endDate) {
+    write(m_endDate, endDate, &Trip::endDateChanged, EndDate);
+}
+
+void Trip::setTrainIdentifier(const QString& trainIdentifier) {
+    write(m_trainIdentifier, trainIdentifier, &Trip::trainIdentifierChanged, TrainIdentifier);
+}
+
+void Trip::setActive(bool active) {
+    write(m_active, active, &Trip::activeChanged, Active);
+}
+
+void Trip::setMaxSpeed(double maxSpeed) {
+    write(m_maxSpeed, maxSpeed, &Trip::maxSpeedChanged, MaxSpeed);
+}
+
+void Trip::setAvgSpeed(double avgSpeed) {
+    write(m_avgSpeed, avgSpeed, &Trip::avgSpeedChanged, AvgSpeed);
+}
+
+void Trip::setSelectedStopEva(const std::optional<QString>& eva) {
+    write(m_selectedStopEva, eva, &Trip::selectedStopEvaChanged, SelectedStopEva);
+}
+
+QList<SpeedSample*> Trip::samples() const {
+    if (!m_samples) {
+        m_samples.emplace();
+        if (ModelContext* context = modelContext()) {
+            for (SpeedSample* sample : context->samplesOf(this)) {
+                m_samples->append(sample);
+            }
+        }
+    }
+    QList<SpeedSample*> list;
+    list.reserve(m_samples->size());
+    for (const QPointer<SpeedSample>& sample : *m_samples) {
+        if (sample && !sample->isDeleted()) {
+            list.append(sample);
+        }
+    }
+    return list;
+}
+
+void Trip::appendSample(SpeedSample* sample) {
+    if (sample != nullptr && sample->trip() != this) {
+        sample->setTrip(this);
+    }
+}
+
+qint64 Trip::sampleCount() const {
+    if (!m_sampleCount) {
+        positiveSpeedStats();
+    }
+    return *m_sampleCount;
+}
+
+SpeedSample* Trip::latestSample() const {
+    ModelContext* context = modelContext();
+    return context != nullptr && !isDeleted() ? context->latestSampleOf(this) : nullptr;
+}
+
+Trip::SpeedStats Trip::positiveSpeedStats() const {
+    if (!m_stats) {
+        ModelContext* context = modelContext();
+        const ModelContext::SampleAggregate aggregate =
+            context != nullptr ? context->sampleAggregateOf(this) : ModelContext::SampleAggregate{};
+        m_sampleCount = aggregate.count;
+        m_positiveSum = aggregate.positiveSum;
+        m_stats =
+            SpeedStats{aggregate.positiveMax,
+                       aggregate.positiveCount > 0 ? aggregate.positiveSum / aggregate.positiveCount : 0,
+                       aggregate.positiveCount};
+    }
+    return *m_stats;
+}
+
+void Trip::sampleJoined(SpeedSample* sample) {
+    if (m_samples) {
+        m_samples->append(sample);
+    }
+    if (m_sampleCount) {
+        ++*m_sampleCount;
+    }
+    if (m_stats && sample->speedKmh() > 0) {
+        m_positiveSum += sample->speedKmh();
+        m_stats->count += 1;
+        m_stats->maximum = std::max(m_stats->maximum, sample->speedKmh());
+        m_stats->average = m_positiveSum / static_cast<double>(m_stats->count);
+    }
+    Q_EMIT samplesChanged();
+}
+
+void Trip::sampleLeft(SpeedSample* sample) {
+    if (m_samples) {
+        m_samples->removeAll(sample);
+    }
+    // A maximum cannot be taken back incrementally; the next reader recounts from the store.
+    m_sampleCount.reset();
+    m_stats.reset();
+    Q_EMIT samplesChanged();
+}
+
+void Trip::forgetSampleCache() {
+    m_samples.reset();
+    m_sampleCount.reset();
+    m_stats.reset();
+}
+
+} // namespace quendle2
