@@ -15,6 +15,8 @@ public:
 
     bool ok() const { return m_state.index() == 0; }
     const T& value() const { return std::get<0>(m_state); }
+    /// Moves the value out, e.g. to take ownership of what a successful call produced.
+    T takeValue() { return std::move(std::get<0>(m_state)); }
     const E& error() const { return std::get<1>(m_state); }
 
 private:

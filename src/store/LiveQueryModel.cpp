@@ -2,6 +2,7 @@
 
 #include "store/ModelContext.h"
 
+#include <QSet>
 #include <QTimer>
 
 namespace quendle2 {
@@ -123,19 +124,20 @@ void LiveQueryModel::refresh() {
     }
 
     // Bring the rows to the new list one step at a time, so that views keep selection and scroll position.
+    const QSet<PersistentModel*> wanted(fresh.begin(), fresh.end());
     for (qsizetype row = m_rows.size() - 1; row >= 0; --row) {
-        if (!fresh.contains(m_rows.at(row))) {
+        if (!wanted.contains(m_rows.at(row))) {
             beginRemoveRows({}, static_cast<int>(row), static_cast<int>(row));
             m_rows.removeAt(row);
             endRemoveRows();
         }
     }
     for (qsizetype target = 0; target < fresh.size(); ++target) {
-        PersistentModel* wanted = fresh.at(target);
-        if (target < m_rows.size() && m_rows.at(target) == wanted) {
+        PersistentModel* record = fresh.at(target);
+        if (target < m_rows.size() && m_rows.at(target) == record) {
             continue;
         }
-        const qsizetype current = m_rows.indexOf(wanted, target);
+        const qsizetype current = m_rows.indexOf(record, target);
         if (current > target) {
             beginMoveRows({}, static_cast<int>(current), static_cast<int>(current), {},
                           static_cast<int>(target));
@@ -143,7 +145,7 @@ void LiveQueryModel::refresh() {
             endMoveRows();
         } else {
             beginInsertRows({}, static_cast<int>(target), static_cast<int>(target));
-            m_rows.insert(target, wanted);
+            m_rows.insert(target, record);
             endInsertRows();
         }
     }
