@@ -14,8 +14,9 @@ namespace quendle2 {
 class ModelContext;
 
 /// A fetch that keeps itself current: its rows follow inserts, deletes and field changes of the records it
-/// shows, without the view asking. Changes are gathered and applied once per event-loop turn, as row
-/// insertions, removals, moves and data changes, so that views keep their selection.
+/// shows, without the view asking. A field change that cannot move a row is a data change at once; inserts
+/// and changes of filtered or sorted fields are gathered and applied once per event-loop turn, as row
+/// insertions, removals and moves, so that views keep their selection. A deleted record's row goes at once.
 class LiveQueryModel final : public QAbstractListModel {
     Q_OBJECT
 public:

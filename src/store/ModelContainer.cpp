@@ -150,7 +150,16 @@ OpenResult ModelContainer::open(const QString& filePath) {
     if (!query.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
         return fail(QStringLiteral("write to"), query.lastError().text());
     }
-    if (!existing) {
+    if (existing) {
+        // SQLite opens a file it may not write read-only without a word, and in WAL mode even BEGIN IMMEDIATE
+        // succeeds on it: only writing a page tells. The write is rolled back, so the file stays as it was.
+        if (!query.exec(
+                QStringLiteral(R"(UPDATE "Metadata" SET "value" = "value" WHERE "key" = 'schemaVersion')"))) {
+            const QString error = query.lastError().text();
+            query.exec(QStringLiteral("ROLLBACK"));
+            return fail(QStringLiteral("write to"), error);
+        }
+    } else {
         for (const char* statement : schemaStatements) {
             if (!query.exec(QString::fromUtf8(statement))) {
                 const QString error = query.lastError().text();
@@ -167,7 +176,7 @@ OpenResult ModelContainer::open(const QString& filePath) {
             return fail(QStringLiteral("create"), error);
         }
     }
-    if (!query.exec(QStringLiteral("COMMIT"))) {
+    if (!query.exec(existing ? QStringLiteral("ROLLBACK") : QStringLiteral("COMMIT"))) {
         const QString error = query.lastError().text();
         query.exec(QStringLiteral("ROLLBACK"));
         return fail(QStringLiteral("write to"), error);

@@ -11,6 +11,8 @@
 #include <QSqlError>
 #include <QTimer>
 
+#include <utility>
+
 namespace quendle2 {
 
 namespace {
@@ -81,6 +83,7 @@ QSqlQuery& ModelContext::prepared(const QString& sql) {
 bool ModelContext::execute(QSqlQuery& query) {
     const bool ok = query.exec();
     if (!ok) {
+        m_turnFailed = true;
         reportFailure(QStringLiteral("write"), query.lastError().text());
     }
     return ok;
@@ -115,13 +118,17 @@ void ModelContext::commit() {
         statement.finish();
     }
     if (!db.commit()) {
+        m_turnFailed = false;
         const QString error = db.lastError().text();
         db.rollback();
         reportFailure(QStringLiteral("save"), error);
         return;
     }
-    m_saveError.reset();
-    Q_EMIT saved();
+    // A turn in which a write failed is not a clean save: its error stays until one is.
+    if (!std::exchange(m_turnFailed, false)) {
+        m_saveError.reset();
+        Q_EMIT saved();
+    }
 }
 
 void ModelContext::insert(PersistentModel* record) {

@@ -77,7 +77,7 @@ Q_SIGNALS:
     void recordInserted(quendle2::PersistentModel* record);
     void recordChanged(quendle2::PersistentModel* record, int column);
     void recordDeleted(quendle2::PersistentModel* record);
-    /// The changes of a turn reached the file.
+    /// All changes of a turn reached the file.
     void saved();
     /// Changes could not be written (for example a full or read-only disk); they are not in the file.
     void saveFailed(const QString& description);
@@ -102,6 +102,7 @@ private:
     QHash<QString, QSqlQuery> m_statements;
     std::array<QHash<qint64, PersistentModel*>, 5> m_identity;
     bool m_inTransaction = false;
+    bool m_turnFailed = false;
     std::optional<StoreError> m_saveError;
 };
 

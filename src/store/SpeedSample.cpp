@@ -21,7 +21,8 @@ QVariant SpeedSample::columnValue(int column) const {
     case SpeedKmh:
         return m_speedKmh;
     case TripLink:
-        return m_trip && m_trip->persistentId() != 0 ? QVariant(m_trip->persistentId()) : QVariant();
+        // A deleted trip's row id may be handed to a new trip: never store a link to it.
+        return m_trip && m_trip->isInserted() ? QVariant(m_trip->persistentId()) : QVariant();
     }
     return {};
 }

@@ -26,7 +26,8 @@ QVariant StopSnapshot::columnValue(int column) const {
     case CreatedAt:
         return StoreValues::fromInstant(m_createdAt);
     case TripLink:
-        return m_trip && m_trip->persistentId() != 0 ? QVariant(m_trip->persistentId()) : QVariant();
+        // A deleted trip's row id may be handed to a new trip: never store a link to it.
+        return m_trip && m_trip->isInserted() ? QVariant(m_trip->persistentId()) : QVariant();
     case StationEva:
         return m_stationEva;
     case StationName:

@@ -1,0 +1,71 @@
+#pragma once
+
+#include "store/ModelContainer.h"
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QtDebug>
+
+#include <atomic>
+#include <memory>
+
+namespace quendle2::test {
+
+inline std::unique_ptr<ModelContainer> openStore(const QString& filePath) {
+    auto opened = ModelContainer::open(filePath);
+    if (!opened.ok()) {
+        qWarning().noquote() << opened.error().description;
+        return nullptr;
+    }
+    return opened.takeValue();
+}
+
+/// A connection of its own to a store file, the way another process would see it.
+class RawConnection {
+public:
+    RawConnection(const QString& filePath, bool readOnly) {
+        static std::atomic<int> counter{0};
+        m_name = QStringLiteral("tst-raw-%1").arg(++counter);
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(filePath);
+        if (readOnly) {
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        }
+        m_open = db.open();
+    }
+    ~RawConnection() {
+        QSqlDatabase::database(m_name, false).close();
+        QSqlDatabase::removeDatabase(m_name);
+    }
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool isOpen() const { return m_open; }
+
+    bool exec(const QString& sql) {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        if (!query.exec(sql)) {
+            qWarning().noquote() << sql << query.lastError().text();
+            return false;
+        }
+        return true;
+    }
+
+    /// The first column of the first row. The statement ends before this returns, so the next read takes a
+    /// fresh snapshot of the file.
+    QVariant scalar(const QString& sql) {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        if (!query.exec(sql)) {
+            qWarning().noquote() << sql << query.lastError().text();
+            return {};
+        }
+        return query.next() ? query.value(0) : QVariant();
+    }
+
+private:
+    QString m_name;
+    bool m_open = false;
+};
+
+} // namespace quendle2::test
