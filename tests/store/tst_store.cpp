@@ -213,38 +213,6 @@ private Q_SLOTS:
         }
     }
 
-    void unknownFieldsFail_data() {
-        QTest::addColumn<RecordType>("type");
-        QTest::addColumn<FetchDescriptor>("descriptor");
-
-        using Condition = FetchDescriptor::Condition;
-        QTest::newRow("filter on a missing field")
-            << RecordType::Trip << FetchDescriptor{{Condition::textEquals(u"train"_s, u"ICE 1"_s)}, {}, {}};
-        QTest::newRow("sort on a missing field")
-            << RecordType::Trip << FetchDescriptor{{}, {{u"start"_s, false}}, {}};
-        QTest::newRow("field name in another case")
-            << RecordType::StopSnapshot
-            << FetchDescriptor{{Condition::textEquals(u"stationeva"_s, u"8000105"_s)}, {}, {}};
-        QTest::newRow("trip id on a type without a trip link")
-            << RecordType::Trip << FetchDescriptor{{Condition::tripIdEquals(QUuid::createUuid())}, {}, {}};
-    }
-
-    void unknownFieldsFail() {
-        QFETCH(RecordType, type);
-        QFETCH(FetchDescriptor, descriptor);
-
-        auto store = openStore(storePath());
-        QVERIFY(store);
-        store->mainContext()->insert(new Trip(at(1, 1), u"ICE 1"_s, true));
-        const auto fetched = store->mainContext()->fetchRecords(type, descriptor);
-        QVERIFY(!fetched.ok());
-        QVERIFY(!fetched.error().description.isEmpty());
-
-        LiveQueryModel live(store->mainContext(), type, descriptor);
-        QVERIFY(live.lastError().has_value());
-        QCOMPARE(live.rowCount(), 0);
-    }
-
     void creationValuesSurviveReopen() {
         auto store = openStore(storePath());
         QVERIFY(store);
