@@ -20,14 +20,14 @@ constexpr char productionOriginText[] = "https://iceportal.de";
 } // namespace
 
 ICEPortalClient::ICEPortalClient(double timeout, QObject* parent)
-    : QObject(parent)
+    : PortalClient(parent)
     , m_session(new QNetworkAccessManager(this))
     , m_baseURL(productionOrigin())
     , m_timeout(timeout) {}
 
 ICEPortalClient::ICEPortalClient(double timeout, const QUrl& origin,
                                  const QList<QSslCertificate>& caCertificates, QObject* parent)
-    : QObject(parent)
+    : PortalClient(parent)
     , m_session(new QNetworkAccessManager(this))
     , m_baseURL(origin)
     , m_timeout(timeout)

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "portal/ICEStatus.h"
-#include "portal/ICETripInfo.h"
-#include "portal/PortalFetch.h"
+#include "portal/PortalClient.h"
 
 #include <QList>
 #include <QObject>
@@ -23,7 +21,7 @@ namespace quendle2 {
 /// time-out, and when the body grows past `maximumBodySize`. The HTTP status is not examined: any body
 /// that decodes is a success. A fetch's handler may release the client only with deleteLater(): the
 /// network reply that reported is still on the stack.
-class ICEPortalClient final : public QObject {
+class ICEPortalClient final : public PortalClient {
     Q_OBJECT
 public:
     static constexpr qint64 maximumBodySize = 4 * 1024 * 1024;
@@ -41,9 +39,9 @@ public:
     double timeout() const { return m_timeout; }
 
     /// GET api1/rs/status. If the client is destroyed first, the fetch never completes.
-    PortalFetch<ICEStatus> fetchStatus();
+    PortalFetch<ICEStatus> fetchStatus() override;
     /// GET api1/rs/tripInfo/trip. If the client is destroyed first, the fetch never completes.
-    PortalFetch<ICETripInfo> fetchTrip();
+    PortalFetch<ICETripInfo> fetchTrip() override;
 
     /// The request URL of a path below the origin, e.g. "api1/rs/status".
     QUrl urlFor(const QString& path) const;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portal/DecodingError.h"
 #include "platform/Result.h"
+#include "portal/DecodingError.h"
 
 #include <QByteArray>
 #include <QString>

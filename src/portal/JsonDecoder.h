@@ -1,8 +1,8 @@
 #pragma once
 
+#include "platform/Result.h"
 #include "portal/DecodingError.h"
 #include "portal/JsonTape.h"
-#include "platform/Result.h"
 
 #include <QByteArray>
 #include <QLatin1StringView>

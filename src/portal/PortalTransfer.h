@@ -1,7 +1,7 @@
 #pragma once
 
-#include "portal/PortalError.h"
 #include "platform/Result.h"
+#include "portal/PortalError.h"
 
 #include <QByteArray>
 #include <QObject>
