@@ -7,7 +7,9 @@
 #include "store/ModelContext.h"
 #include "store/Trip.h"
 
+#include <algorithm>
 #include <cfloat>
+#include <cmath>
 
 namespace quendle2 {
 
@@ -52,7 +54,11 @@ void TrainService::restartPollingTimer() {
         m_timer->deleteLater();
     }
     auto* timer = new QTimer(this);
-    timer->setInterval(static_cast<int>(m_refreshInterval * 1000.0));
+    // Only whole seconds from the settings ever arrive here; anything beyond a timer's range is held to it
+    // rather than overflowing.
+    const double milliseconds = m_refreshInterval * 1000.0;
+    timer->setInterval(
+        std::isnan(milliseconds) ? 0 : static_cast<int>(std::clamp(milliseconds, 0.0, 2147483647.0)));
     connect(timer, &QTimer::timeout, this, &TrainService::timerFired);
     timer->start();
     assign(m_timer, timer, &TrainService::timerChanged);

@@ -1,0 +1,403 @@
+// What one polling tick costs the UI thread once both documents have arrived: decoding them, applying the
+// status and the trip info to a trip that already holds a long journey's samples, and the commit at the end
+// of the event-loop turn. The network itself is left out: it runs off the thread's critical path.
+
+#include "platform/ManualClock.h"
+#include "portal/ICEStatus.h"
+#include "portal/ICETripInfo.h"
+#include "portal/PortalClient.h"
+#include "service/TrainService.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/Trip.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QUuid>
+#include <QVariantList>
+
+#include <algorithm>
+#include <array>
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+using namespace quendle2;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int stopCount = 60;
+constexpr int initialSamples = 20000;
+constexpr double tickSeconds = 5.0;
+// The stops ahead change their delay every this many ticks (two minutes), as a real forecast does now and
+// then; the other ticks find every text unchanged.
+constexpr int ticksPerDelayChange = 24;
+// Consecutive speeds differ by more than 1 km/h, so that every tick records a sample, as on a moving train.
+constexpr int speedVariants = 7;
+const QString trainIdentifier = u"ICE 9473"_s;
+
+[[noreturn]] void die(const QString& message) {
+    std::fprintf(stderr, "bench_tick: %s\n", qPrintable(message));
+    std::exit(1);
+}
+
+QByteArray sample(const char* fileName) {
+    QFile file(QStringLiteral(QUENDLE2_TEST_DATA "/") + QString::fromLatin1(fileName));
+    if (!file.open(QIODevice::ReadOnly)) {
+        die(u"cannot read %1"_s.arg(file.fileName()));
+    }
+    return file.readAll();
+}
+
+double micro(double degrees) {
+    return std::round(degrees * 1e6) / 1e6;
+}
+
+// A long journey in the shape of the captured 2024-07 trip (unknown keys and nulls included): every stop is
+// a copy of a real intermediate stop with its own station, times and distances. The first third is passed
+// with a fixed delay; the stops ahead show `aheadDelay` minutes.
+QByteArray syntheticTrip(int aheadDelay) {
+    const QJsonObject document = QJsonDocument::fromJson(sample("trip-2024-07-delay-reasons.json")).object();
+    QJsonObject trip = document.value("trip"_L1).toObject();
+    const QJsonObject model = trip.value("stops"_L1).toArray().at(5).toObject();
+
+    const qint64 departure = 1721371860000;
+    const qint64 stopSpacing = 14 * 60 * 1000;
+    QJsonArray stops;
+    for (int i = 0; i < stopCount; ++i) {
+        const bool passed = i < stopCount / 3;
+        const int delayMinutes = passed ? 7 : aheadDelay;
+        const qint64 delay = qint64(delayMinutes) * 60 * 1000;
+        const qint64 arrival = departure + i * stopSpacing;
+        QJsonObject station = model.value("station"_L1).toObject();
+        station.insert("evaNr"_L1, QString::number(8000100 + i * 7));
+        station.insert("name"_L1, u"Haltepunkt %1 (Hbf)"_s.arg(i + 1));
+        station.insert("geocoordinates"_L1, QJsonObject{{"latitude"_L1, micro(50.107145 + i * 0.061)},
+                                                        {"longitude"_L1, micro(8.663789 + i * 0.083)}});
+
+        QJsonObject timetable = model.value("timetable"_L1).toObject();
+        const bool first = i == 0;
+        const bool last = i == stopCount - 1;
+        timetable.insert("scheduledArrivalTime"_L1, first ? QJsonValue() : QJsonValue(arrival));
+        timetable.insert("actualArrivalTime"_L1, first ? QJsonValue() : QJsonValue(arrival + delay));
+        timetable.insert("arrivalDelay"_L1, first ? u""_s : u"+%1"_s.arg(delayMinutes));
+        timetable.insert("scheduledDepartureTime"_L1, last ? QJsonValue() : QJsonValue(arrival + 120000));
+        timetable.insert("actualDepartureTime"_L1,
+                         last ? QJsonValue() : QJsonValue(arrival + 120000 + delay));
+        timetable.insert("departureDelay"_L1, last ? u""_s : u"+%1"_s.arg(delayMinutes));
+
+        QJsonObject info = model.value("info"_L1).toObject();
+        info.insert("passed"_L1, passed);
+        info.insert("positionStatus"_L1, passed ? u"passed"_s : u"future"_s);
+        info.insert("distance"_L1, first ? 0 : 12000 + (i * 3571) % 20000);
+        info.insert("distanceFromStart"_L1, i * 22500);
+
+        QJsonObject stop = model;
+        stop.insert("station"_L1, station);
+        stop.insert("timetable"_L1, timetable);
+        stop.insert("track"_L1, QJsonObject{{"scheduled"_L1, QString::number(1 + i % 12)},
+                                            {"actual"_L1, QString::number(1 + (i + i / 5) % 12)}});
+        stop.insert("info"_L1, info);
+        stop.insert("delayReasons"_L1, i % 3 == 1 ? model.value("delayReasons"_L1) : QJsonValue());
+        stops.append(stop);
+    }
+    trip.insert("totalDistance"_L1, (stopCount - 1) * 22500);
+    trip.insert("stops"_L1, stops);
+    return QJsonDocument(QJsonObject{{"trip"_L1, trip}}).toJson(QJsonDocument::Compact);
+}
+
+QByteArray statusAt(double speed) {
+    QJsonObject status = QJsonDocument::fromJson(sample("status-2025-12-cruising.json")).object();
+    status.insert("speed"_L1, speed);
+    return QJsonDocument(status).toJson(QJsonDocument::Compact);
+}
+
+// Hands out the documents it was last given, decoded as the real client does on arrival: on the UI thread.
+class DocumentClient final : public PortalClient {
+public:
+    QByteArray status;
+    QByteArray trip;
+    qint64 decodeNs = 0;
+
+    PortalFetch<ICEStatus> fetchStatus() override { return decoded<ICEStatus>(status); }
+    PortalFetch<ICETripInfo> fetchTrip() override { return decoded<ICETripInfo>(trip); }
+
+private:
+    template <typename T>
+    PortalFetch<T> decoded(const QByteArray& body) {
+        QElapsedTimer timer;
+        timer.start();
+        PortalFetch<T> fetch;
+        auto document = T::decode(body);
+        if (document.ok()) {
+            fetch.complete(PortalFetch<T>::Outcome::success(document.takeValue()));
+        } else {
+            fetch.complete(PortalFetch<T>::Outcome::failure(
+                {PortalError::Kind::Decoding, document.error().description()}));
+        }
+        decodeNs += timer.nsecsElapsed();
+        return fetch;
+    }
+};
+
+struct Fixture {
+    QTemporaryDir dir;
+    std::vector<QByteArray> statuses;
+    std::array<QByteArray, 2> trips;
+    ManualClock clock;
+    std::unique_ptr<ModelContainer> store;
+    DocumentClient* client = nullptr;
+    std::unique_ptr<TrainService> service;
+    qint64 saves = 0;
+    qint64 ticks = 0;
+};
+
+Fixture* fixture = nullptr;
+
+// Through the context every sample would be an object in its identity map; plain SQL on a connection of its
+// own writes the same rows in a fraction of the time.
+void fillTrip(const QString& path, qint64 firstSampleMs) {
+    const QString connectionName = u"bench-tick-fill"_s;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
+        db.setDatabaseName(path);
+        if (!db.open() || !db.transaction()) {
+            die(db.lastError().text());
+        }
+        QSqlQuery trip(db);
+        if (!trip.prepare(uR"(INSERT INTO "Trip" ("id", "startDate", "endDate", "trainIdentifier", "active",
+                               "maxSpeed", "avgSpeed", "selectedStopEva") VALUES (?, ?, NULL, ?, 1, ?, ?, NULL))"_s)) {
+            die(trip.lastError().text());
+        }
+        QVariantList timestamps;
+        QVariantList speeds;
+        double maximum = 0;
+        double sum = 0;
+        int positive = 0;
+        for (int i = 0; i < initialSamples; ++i) {
+            // Standing for the first and last tenth of every 500 samples, cruising between.
+            const int phase = i % 500;
+            const double speed =
+                phase < 50 || phase >= 450 ? 0.0 : std::round((230.0 + 40.0 * std::sin(i / 37.0)) * 10) / 10;
+            timestamps.append(firstSampleMs + qint64(i) * qint64(tickSeconds * 1000));
+            speeds.append(speed);
+            maximum = std::max(maximum, speed);
+            sum += speed;
+            positive += speed > 0 ? 1 : 0;
+        }
+        trip.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
+        trip.addBindValue(firstSampleMs);
+        trip.addBindValue(trainIdentifier);
+        trip.addBindValue(maximum);
+        trip.addBindValue(sum / positive);
+        if (!trip.exec()) {
+            die(trip.lastError().text());
+        }
+        QVariantList links;
+        links.fill(trip.lastInsertId(), initialSamples);
+        QSqlQuery samples(db);
+        if (!samples.prepare(u"INSERT INTO \"SpeedSample\" (\"timestamp\", \"speedKmh\", \"trip\") "
+                             "VALUES (?, ?, ?)"_s)) {
+            die(samples.lastError().text());
+        }
+        samples.addBindValue(timestamps);
+        samples.addBindValue(speeds);
+        samples.addBindValue(links);
+        if (!samples.execBatch() || !db.commit()) {
+            die(samples.lastError().text() + db.lastError().text());
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+}
+
+void build(Fixture& built) {
+    if (!built.dir.isValid()) {
+        die(u"cannot create a temporary folder"_s);
+    }
+    const QString path = built.dir.filePath(u"store.sqlite"_s);
+    {
+        auto created = ModelContainer::open(path);
+        if (!created.ok()) {
+            die(created.error().description);
+        }
+    }
+    const qint64 firstSampleMs =
+        built.clock.now().toMSecsSinceEpoch() - qint64(initialSamples) * qint64(tickSeconds * 1000);
+    fillTrip(path, firstSampleMs);
+
+    for (int i = 0; i < speedVariants; ++i) {
+        built.statuses.push_back(statusAt(180.0 + 3.7 * i));
+    }
+    built.trips = {syntheticTrip(7), syntheticTrip(8)};
+
+    auto opened = ModelContainer::open(path);
+    if (!opened.ok()) {
+        die(opened.error().description);
+    }
+    built.store = opened.takeValue();
+    auto client = std::make_unique<DocumentClient>();
+    built.client = client.get();
+    built.service =
+        std::make_unique<TrainService>(built.store->mainContext(), std::move(client), built.clock);
+    QObject::connect(built.store->mainContext(), &ModelContext::saved, [&built] { ++built.saves; });
+    built.service->reconcileActiveTrips();
+    const Trip* trip = built.service->currentTrip();
+    if (trip == nullptr || trip->trainIdentifier() != trainIdentifier ||
+        trip->sampleCount() != initialSamples) {
+        die(u"the filled trip did not become the current one"_s);
+    }
+    benchmark::AddCustomContext(
+        "fixture", u"one active trip with %1 samples, %2 stops in the trip document"_s.arg(initialSamples)
+                       .arg(stopCount)
+                       .toStdString());
+}
+
+// The documents of the next tick, with the clock already moved on to it; true when the delays ahead differ
+// from the last tick's.
+bool nextTick(Fixture& f) {
+    f.clock.advance(tickSeconds);
+    f.client->status = f.statuses[static_cast<std::size_t>(f.ticks % speedVariants)];
+    f.client->trip = f.trips[static_cast<std::size_t>((f.ticks / ticksPerDelayChange) % 2)];
+    return f.ticks++ % ticksPerDelayChange == 0;
+}
+
+double medianMicroseconds(std::vector<qint64> nanoseconds) {
+    if (nanoseconds.empty()) {
+        return 0;
+    }
+    const auto middle = nanoseconds.begin() + static_cast<std::ptrdiff_t>(nanoseconds.size() / 2);
+    std::nth_element(nanoseconds.begin(), middle, nanoseconds.end());
+    return double(*middle) / 1000.0;
+}
+
+double quantileMicroseconds(std::vector<qint64> nanoseconds, double q) {
+    if (nanoseconds.empty()) {
+        return 0;
+    }
+    const auto at = nanoseconds.begin() + static_cast<std::ptrdiff_t>(double(nanoseconds.size() - 1) * q);
+    std::nth_element(nanoseconds.begin(), at, nanoseconds.end());
+    return double(*at) / 1000.0;
+}
+
+// The whole tick as the timer runs it: both fetches complete at once, so tick() decodes, applies and
+// finishes synchronously; the commit follows when the event loop gets its turn back.
+void tick(benchmark::State& state) {
+    Fixture& f = *fixture;
+    std::vector<qint64> total;
+    std::vector<qint64> decode;
+    std::vector<qint64> commit;
+    std::vector<qint64> delayChanges;
+    qint64 samplesBefore = f.service->currentTrip()->sampleCount();
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        const bool delaysChanged = nextTick(f);
+        const qint64 savesBefore = f.saves;
+        f.client->decodeNs = 0;
+        timer.start();
+        f.service->tick();
+        const qint64 applied = timer.nsecsElapsed();
+        QCoreApplication::processEvents();
+        const qint64 elapsed = timer.nsecsElapsed();
+        if (f.saves != savesBefore + 1 || f.store->mainContext()->hasUncommittedChanges() ||
+            f.store->mainContext()->lastSaveError()) {
+            state.SkipWithError("the turn ended without a successful commit");
+            break;
+        }
+        total.push_back(elapsed);
+        decode.push_back(f.client->decodeNs);
+        commit.push_back(elapsed - applied);
+        if (delaysChanged) {
+            delayChanges.push_back(elapsed);
+        }
+    }
+    const Trip* trip = f.service->currentTrip();
+    if (trip == nullptr || trip->trainIdentifier() != trainIdentifier) {
+        state.SkipWithError("the ticks left the filled trip");
+        return;
+    }
+    if (trip->sampleCount() - samplesBefore != qint64(total.size())) {
+        state.SkipWithError("not every tick recorded a sample");
+        return;
+    }
+    state.counters["median_us"] = medianMicroseconds(total);
+    state.counters["p99_us"] = quantileMicroseconds(total, 0.99);
+    state.counters["max_us"] = quantileMicroseconds(total, 1.0);
+    state.counters["decode_us"] = medianMicroseconds(decode);
+    state.counters["commit_us"] = medianMicroseconds(commit);
+    state.counters["delay_change_tick_us"] = medianMicroseconds(delayChanges);
+    state.counters["samples"] = double(trip->sampleCount());
+}
+
+// The same work taken apart, to see where the time goes.
+void tickPhases(benchmark::State& state) {
+    Fixture& f = *fixture;
+    std::vector<qint64> decode;
+    std::vector<qint64> status;
+    std::vector<qint64> stops;
+    std::vector<qint64> commit;
+    QElapsedTimer timer;
+    for (auto _ : state) {
+        nextTick(f);
+        timer.start();
+        auto statusDocument = ICEStatus::decode(f.client->status);
+        auto tripDocument = ICETripInfo::decode(f.client->trip);
+        const qint64 decoded = timer.nsecsElapsed();
+        if (!statusDocument.ok() || !tripDocument.ok()) {
+            state.SkipWithError("a document does not decode");
+            break;
+        }
+        f.service->apply(statusDocument.value());
+        const qint64 appliedStatus = timer.nsecsElapsed();
+        f.service->applyTripInfo(tripDocument.value());
+        const qint64 appliedStops = timer.nsecsElapsed();
+        QCoreApplication::processEvents();
+        const qint64 committed = timer.nsecsElapsed();
+        decode.push_back(decoded);
+        status.push_back(appliedStatus - decoded);
+        stops.push_back(appliedStops - appliedStatus);
+        commit.push_back(committed - appliedStops);
+    }
+    state.counters["decode_us"] = medianMicroseconds(decode);
+    state.counters["apply_status_us"] = medianMicroseconds(status);
+    state.counters["apply_trip_us"] = medianMicroseconds(stops);
+    state.counters["commit_us"] = medianMicroseconds(commit);
+}
+
+} // namespace
+
+BENCHMARK(tick)
+    ->Name("tick: decode both + apply + applyTripInfo + commit, 20k samples, 60 stops")
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK(tickPhases)
+    ->Name("tick phases (medians in the counters)")
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+
+int main(int argc, char** argv) {
+    const QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    Fixture built;
+    build(built);
+    fixture = &built;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    fixture = nullptr;
+    return 0;
+}

@@ -1,0 +1,212 @@
+#pragma once
+
+#include "FakePortalClient.h"
+#include "platform/Log.h"
+#include "platform/ManualClock.h"
+#include "service/TrainService.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/StopSnapshot.h"
+#include "store/Trip.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+
+namespace quendle2::test {
+
+using namespace Qt::Literals::StringLiterals;
+using StatusOutcome = FakePortalClient::StatusOutcome;
+using TripOutcome = FakePortalClient::TripOutcome;
+using Delay = std::optional<QString>;
+
+inline const QDateTime journeyStart(QDate(2024, 5, 1), QTime(8, 15), Qt::UTC);
+inline const QString koeln = u"8000207"_s;
+inline const QString dortmund = u"8000080"_s;
+inline const QString frankfurt = u"8000105"_s;
+
+struct StopDoc {
+    QString eva;
+    QString name;
+    std::optional<bool> passed = std::nullopt;
+    Delay delay = std::nullopt;
+};
+
+/// A trip-info document; an empty EVA leaves the key out, and a stop without `passed` gets no info object.
+inline QByteArray tripJson(const QList<StopDoc>& stops) {
+    QJsonArray array;
+    for (const StopDoc& stop : stops) {
+        QJsonObject station{{u"name"_s, stop.name}};
+        if (!stop.eva.isEmpty()) {
+            station.insert(u"evaNr"_s, stop.eva);
+        }
+        QJsonObject entry{{u"station"_s, station}};
+        if (stop.delay) {
+            entry.insert(u"timetable"_s, QJsonObject{{u"arrivalDelay"_s, *stop.delay}});
+        }
+        if (stop.passed) {
+            entry.insert(u"info"_s, QJsonObject{{u"passed"_s, *stop.passed}});
+        }
+        array.append(entry);
+    }
+    return QJsonDocument(QJsonObject{{u"trip"_s, QJsonObject{{u"stops"_s, array}}}}).toJson();
+}
+
+inline ICETripInfo decodeTrip(const QByteArray& json) {
+    const auto decoded = ICETripInfo::decode(json);
+    if (!decoded.ok()) {
+        qFatal("test document does not decode: %s", qPrintable(decoded.error().description()));
+    }
+    return decoded.value();
+}
+
+inline ICETripInfo route(const QList<StopDoc>& stops) {
+    return decodeTrip(tripJson(stops));
+}
+
+/// A status document with only the fields the service reads (the others in declaration order are absent).
+inline ICEStatus statusWith(std::optional<bool> connection, std::optional<QString> internet,
+                            std::optional<double> speed, std::optional<QString> trainType,
+                            std::optional<QString> tzn) {
+    return ICEStatus{
+        connection, {}, {}, std::move(internet), {}, {}, speed, std::move(trainType), std::move(tzn), {},
+        {},         {}, {}};
+}
+
+inline ICEStatus statusOf(const QString& tzn, double speed = 100.0) {
+    return statusWith(true, u"HIGH"_s, speed, u"ICE"_s, tzn);
+}
+
+inline StatusOutcome reached(const QString& tzn, double speed = 100.0) {
+    return StatusOutcome::success(statusOf(tzn, speed));
+}
+
+inline StatusOutcome unreachable() {
+    return StatusOutcome::failure({PortalError::Kind::Network, u"Connection refused"_s});
+}
+
+inline TripOutcome noRoute() {
+    return TripOutcome::success(ICETripInfo{});
+}
+
+/// Collects the service's messages while it lives; everything else goes on to the test's own output.
+class LogCapture {
+public:
+    LogCapture() {
+        lines().clear();
+        previous() = qInstallMessageHandler(&LogCapture::handle);
+    }
+    ~LogCapture() { qInstallMessageHandler(previous()); }
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
+
+    bool has(QtMsgType type, const QString& text) const {
+        return std::any_of(lines().begin(), lines().end(),
+                           [&](const Line& line) { return line.type == type && line.text == text; });
+    }
+    QStringList startingWith(const QString& prefix) const {
+        QStringList texts;
+        for (const Line& line : lines()) {
+            if (line.text.startsWith(prefix)) {
+                texts << line.text;
+            }
+        }
+        return texts;
+    }
+    qsizetype indexOf(const QString& text) const {
+        const auto found =
+            std::find_if(lines().begin(), lines().end(), [&](const Line& l) { return l.text == text; });
+        return found == lines().end() ? -1 : found - lines().begin();
+    }
+
+private:
+    struct Line {
+        QtMsgType type;
+        QString text;
+    };
+    static QList<Line>& lines() {
+        static QList<Line> captured;
+        return captured;
+    }
+    static QtMessageHandler& previous() {
+        static QtMessageHandler handler = nullptr;
+        return handler;
+    }
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (context.category != nullptr && qstrcmp(context.category, lcTrainService().categoryName()) == 0) {
+            lines().append({type, text});
+        } else if (previous() != nullptr) {
+            previous()(type, context, text);
+        }
+    }
+};
+
+/// A service on a fresh store (or none), a scripted portal and a clock at 2024-05-01 08:15:00 UTC.
+class Harness {
+public:
+    explicit Harness(bool withStore = true) {
+        if (withStore) {
+            auto opened = ModelContainer::open(dir.filePath(u"trips.sqlite"_s));
+            if (!opened.ok()) {
+                qFatal("cannot open the test store: %s", qPrintable(opened.error().description));
+            }
+            store = opened.takeValue();
+        }
+        restartService();
+    }
+
+    /// A new service on the same store and clock, as after a restart of the application.
+    void restartService() {
+        service.reset();
+        auto fake = std::make_unique<FakePortalClient>();
+        client = fake.get();
+        service = std::make_unique<TrainService>(context(), std::move(fake), clock);
+    }
+
+    ModelContext* context() const { return store ? store->mainContext() : nullptr; }
+
+    void tick(StatusOutcome status, TripOutcome trip = noRoute()) {
+        client->queueStatus(std::move(status));
+        client->queueTrip(std::move(trip));
+        service->tick();
+    }
+
+    /// A trip of an earlier run that chose Frankfurt; a closed one ended five minutes after it started.
+    Trip* addTrip(const QString& train, double startedAgo, bool active) {
+        auto* trip = new Trip(clock.now().addMSecs(-qRound64(startedAgo * 1000)), train, active);
+        trip->setSelectedStopEva(frankfurt);
+        if (!active) {
+            trip->setEndDate(trip->startDate().addSecs(300));
+        }
+        context()->insert(trip);
+        return trip;
+    }
+
+    QList<StopSnapshot*> snapshots() const {
+        const auto fetched =
+            context()->fetch<StopSnapshot>(FetchDescriptor{{}, {{u"createdAt"_s, true}}, std::nullopt});
+        return fetched.ok() ? fetched.value() : QList<StopSnapshot*>{};
+    }
+
+    LogCapture log;
+    QTemporaryDir dir;
+    std::unique_ptr<ModelContainer> store;
+    ManualClock clock{journeyStart};
+    FakePortalClient* client = nullptr;
+    std::unique_ptr<TrainService> service;
+};
+
+inline QStringList evasOf(const auto& stops) {
+    QStringList evas;
+    for (const auto& stop : stops) {
+        evas << stop.eva;
+    }
+    return evas;
+}
+
+} // namespace quendle2::test
