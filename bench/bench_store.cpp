@@ -1,3 +1,4 @@
+#include "BenchSupport.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/SpeedSample.h"
@@ -9,23 +10,19 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlDatabase>
-#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QUuid>
-#include <QVariantList>
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <random>
 
 using namespace quendle2;
+using namespace quendle2::bench;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -39,11 +36,6 @@ constexpr qint64 firstTripStartMs = 1640995200000; // 2022-01-01T00:00:00Z
 constexpr int tripsPerTransaction = 100;
 
 using OpenResult = Result<std::unique_ptr<ModelContainer>, StoreError>;
-
-[[noreturn]] void die(const QString& message) {
-    std::fprintf(stderr, "bench_store: %s\n", qPrintable(message));
-    std::exit(1);
-}
 
 struct Fixture {
     QTemporaryDir dir;
@@ -120,126 +112,65 @@ private:
     int m_untilBraking = 0;
 };
 
-void run(QSqlQuery& query, const char* what, bool batch = false) {
-    if (!(batch ? query.execBatch() : query.exec())) {
-        die(u"cannot %1 the fixture: %2"_s.arg(QString::fromLatin1(what), query.lastError().text()));
-    }
-}
-
-void prepare(QSqlQuery& query, const QString& sql) {
-    if (!query.prepare(sql)) {
-        die(u"cannot prepare %1: %2"_s.arg(sql, query.lastError().text()));
-    }
-}
-
-// Through ModelContext every one of the two million samples would stay alive as an object in its identity
-// map, so the rows are written with plain SQL into the schema that ModelContainer has just created.
 void fill(const QString& path) {
     std::mt19937 random(20240719);
     auto pick = [&random](int low, int high) {
         return std::uniform_int_distribution<int>(low, high)(random);
     };
 
-    const QString connectionName = u"bench-store-fill"_s;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
-        db.setDatabaseName(path);
-        if (!db.open()) {
-            die(u"cannot open %1: %2"_s.arg(path, db.lastError().text()));
-        }
-        QSqlQuery pragma(db);
-        if (!pragma.exec(u"PRAGMA synchronous = OFF"_s)) {
-            die(pragma.lastError().text());
-        }
-
-        QSqlQuery trip(db);
-        prepare(trip,
-                uR"(INSERT INTO "Trip" ("id", "startDate", "endDate", "trainIdentifier", "active", "maxSpeed",
-                          "avgSpeed", "selectedStopEva") VALUES (?, ?, ?, ?, ?, ?, ?, ?))"_s);
-        QSqlQuery sample(db);
-        prepare(sample, uR"(INSERT INTO "SpeedSample" ("timestamp", "speedKmh", "trip") VALUES (?, ?, ?))"_s);
-        QSqlQuery snapshot(db);
-        prepare(snapshot, uR"(INSERT INTO "StopSnapshot" ("createdAt", "trip", "stationEva", "stationName",
-                              "scheduledArrivalTime", "actualArrivalTime", "arrivalDelayText")
+    StoreFiller filler(path, u"bench-store-fill"_s);
+    filler.execute(u"PRAGMA synchronous = OFF"_s);
+    QSqlQuery snapshot = filler.prepare(uR"(INSERT INTO "StopSnapshot" ("createdAt", "trip", "stationEva",
+                              "stationName", "scheduledArrivalTime", "actualArrivalTime", "arrivalDelayText")
                               VALUES (?, ?, ?, ?, ?, ?, ?))"_s);
-
-        QVariantList timestamps;
-        QVariantList speeds;
-        QVariantList links;
-        for (int t = 0; t < tripCount; ++t) {
-            if (t % tripsPerTransaction == 0 && !db.transaction()) {
-                die(db.lastError().text());
-            }
-            const bool newest = t == tripCount - 1;
-            const qint64 start = firstTripStartMs + t * dayMs + pick(5 * 60, 16 * 60) * 60000LL;
-            const qint64 end = start + samplesPerTrip * sampleSpacingMs;
-
-            SpeedProfile profile(random);
-            timestamps.clear();
-            speeds.clear();
-            double maximum = 0;
-            double sum = 0;
-            int positive = 0;
-            for (int i = 0; i < samplesPerTrip; ++i) {
-                const double speed = profile.next();
-                timestamps.append(start + i * sampleSpacingMs);
-                speeds.append(speed);
-                if (speed > 0) {
-                    maximum = std::max(maximum, speed);
-                    sum += speed;
-                    ++positive;
-                }
-            }
-
-            trip.bindValue(0, QUuid::createUuid().toString(QUuid::WithoutBraces));
-            trip.bindValue(1, start);
-            trip.bindValue(2, newest ? QVariant() : QVariant(end));
-            trip.bindValue(3, u"ICE %1"_s.arg(500 + t % 400));
-            trip.bindValue(4, newest ? 1 : 0);
-            trip.bindValue(5, maximum);
-            trip.bindValue(6, positive > 0 ? sum / positive : 0.0);
-            trip.bindValue(7, t % 3 == 0 ? QVariant(QString::number(8000100 + t % 50 * 7)) : QVariant());
-            run(trip, "write a trip to");
-            const qint64 tripKey = trip.lastInsertId().toLongLong();
-
-            links.fill(tripKey, samplesPerTrip);
-            sample.bindValue(0, timestamps);
-            sample.bindValue(1, speeds);
-            sample.bindValue(2, links);
-            run(sample, "write samples to", true);
-
-            for (int k = 0; k < snapshotsPerTrip; ++k) {
-                const qint64 createdAt = start + (k + 1) * (end - start) / (snapshotsPerTrip + 1);
-                const qint64 scheduled = createdAt + 10 * 60000;
-                const int delayMinutes = pick(-1, 25);
-                const int station = (t * snapshotsPerTrip + k) % 300;
-                snapshot.bindValue(0, createdAt);
-                snapshot.bindValue(1, tripKey);
-                snapshot.bindValue(2, QString::number(8000000 + station * 7));
-                snapshot.bindValue(3, u"Haltepunkt %1 Hbf"_s.arg(station));
-                snapshot.bindValue(4, scheduled);
-                snapshot.bindValue(5, delayMinutes < 0 ? QVariant()
-                                                       : QVariant(scheduled + delayMinutes * 60000LL));
-                snapshot.bindValue(6, delayMinutes > 0 ? QVariant(u"+%1"_s.arg(delayMinutes)) : QVariant());
-                run(snapshot, "write a snapshot to");
-            }
-            if ((t + 1) % tripsPerTransaction == 0 && !db.commit()) {
-                die(db.lastError().text());
-            }
+    for (int t = 0; t < tripCount; ++t) {
+        if (t % tripsPerTransaction == 0) {
+            filler.begin();
         }
+        const bool newest = t == tripCount - 1;
+        const qint64 start = firstTripStartMs + t * dayMs + pick(5 * 60, 16 * 60) * 60000LL;
+        const qint64 end = start + samplesPerTrip * sampleSpacingMs;
 
-        QSqlQuery count(db);
-        if (!count.exec(u"SELECT (SELECT COUNT(*) FROM \"Trip\"), (SELECT COUNT(*) FROM \"SpeedSample\"), "
-                        "(SELECT COUNT(*) FROM \"StopSnapshot\")"_s) ||
-            !count.next() || count.value(0).toInt() != tripCount ||
-            count.value(1).toInt() != tripCount * samplesPerTrip ||
-            count.value(2).toInt() != tripCount * snapshotsPerTrip) {
-            die(u"the fixture does not have the expected number of rows"_s);
+        SpeedProfile profile(random);
+        SampleSeries samples;
+        for (int i = 0; i < samplesPerTrip; ++i) {
+            samples.append(start + i * sampleSpacingMs, profile.next());
         }
-        count.finish();
-        db.close(); // the last connection to close checkpoints the WAL into the file
+        const TripRow row{
+            .startMs = start,
+            .endMs = newest ? std::nullopt : std::optional(end),
+            .trainIdentifier = u"ICE %1"_s.arg(500 + t % 400),
+            .active = newest,
+            .selectedStopEva =
+                t % 3 == 0 ? std::optional(QString::number(8000100 + t % 50 * 7)) : std::nullopt,
+        };
+        const qint64 tripKey = filler.addTrip(row, samples);
+
+        for (int k = 0; k < snapshotsPerTrip; ++k) {
+            const qint64 createdAt = start + (k + 1) * (end - start) / (snapshotsPerTrip + 1);
+            const qint64 scheduled = createdAt + 10 * 60000;
+            const int delayMinutes = pick(-1, 25);
+            const int station = (t * snapshotsPerTrip + k) % 300;
+            snapshot.bindValue(0, createdAt);
+            snapshot.bindValue(1, tripKey);
+            snapshot.bindValue(2, QString::number(8000000 + station * 7));
+            snapshot.bindValue(3, u"Haltepunkt %1 Hbf"_s.arg(station));
+            snapshot.bindValue(4, scheduled);
+            snapshot.bindValue(5,
+                               delayMinutes < 0 ? QVariant() : QVariant(scheduled + delayMinutes * 60000LL));
+            snapshot.bindValue(6, delayMinutes > 0 ? QVariant(u"+%1"_s.arg(delayMinutes)) : QVariant());
+            StoreFiller::run(snapshot, "write a snapshot to");
+        }
+        if ((t + 1) % tripsPerTransaction == 0) {
+            filler.commit();
+        }
     }
-    QSqlDatabase::removeDatabase(connectionName);
+
+    if (filler.rowCount(u"Trip"_s) != tripCount ||
+        filler.rowCount(u"SpeedSample"_s) != qint64(tripCount) * samplesPerTrip ||
+        filler.rowCount(u"StopSnapshot"_s) != qint64(tripCount) * snapshotsPerTrip) {
+        die(u"the fixture does not have the expected number of rows"_s);
+    }
 }
 
 void build(Fixture& built) {
@@ -464,15 +395,5 @@ BENCHMARK(tick)
     ->UseRealTime();
 
 int main(int argc, char** argv) {
-    const QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    Fixture built;
-    build(built);
-    fixture = &built;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runWithFixture(argc, argv, fixture, build);
 }

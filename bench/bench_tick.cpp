@@ -2,6 +2,7 @@
 // status and the trip info to a trip that already holds a long journey's samples, and the commit at the end
 // of the event-loop turn. The network itself is left out: it runs off the thread's critical path.
 
+#include "BenchSupport.h"
 #include "platform/ManualClock.h"
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
@@ -13,27 +14,20 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QTemporaryDir>
-#include <QUuid>
-#include <QVariantList>
 
 #include <algorithm>
 #include <array>
 #include <benchmark/benchmark.h>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace quendle2;
+using namespace quendle2::bench;
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -48,78 +42,8 @@ constexpr int ticksPerDelayChange = 24;
 constexpr int speedVariants = 7;
 const QString trainIdentifier = u"ICE 9473"_s;
 
-[[noreturn]] void die(const QString& message) {
-    std::fprintf(stderr, "bench_tick: %s\n", qPrintable(message));
-    std::exit(1);
-}
-
-QByteArray sample(const char* fileName) {
-    QFile file(QStringLiteral(QUENDLE2_TEST_DATA "/") + QString::fromLatin1(fileName));
-    if (!file.open(QIODevice::ReadOnly)) {
-        die(u"cannot read %1"_s.arg(file.fileName()));
-    }
-    return file.readAll();
-}
-
-double micro(double degrees) {
-    return std::round(degrees * 1e6) / 1e6;
-}
-
-// A long journey in the shape of the captured 2024-07 trip (unknown keys and nulls included): every stop is
-// a copy of a real intermediate stop with its own station, times and distances. The first third is passed
-// with a fixed delay; the stops ahead show `aheadDelay` minutes.
-QByteArray syntheticTrip(int aheadDelay) {
-    const QJsonObject document = QJsonDocument::fromJson(sample("trip-2024-07-delay-reasons.json")).object();
-    QJsonObject trip = document.value("trip"_L1).toObject();
-    const QJsonObject model = trip.value("stops"_L1).toArray().at(5).toObject();
-
-    const qint64 departure = 1721371860000;
-    const qint64 stopSpacing = 14 * 60 * 1000;
-    QJsonArray stops;
-    for (int i = 0; i < stopCount; ++i) {
-        const bool passed = i < stopCount / 3;
-        const int delayMinutes = passed ? 7 : aheadDelay;
-        const qint64 delay = qint64(delayMinutes) * 60 * 1000;
-        const qint64 arrival = departure + i * stopSpacing;
-        QJsonObject station = model.value("station"_L1).toObject();
-        station.insert("evaNr"_L1, QString::number(8000100 + i * 7));
-        station.insert("name"_L1, u"Haltepunkt %1 (Hbf)"_s.arg(i + 1));
-        station.insert("geocoordinates"_L1, QJsonObject{{"latitude"_L1, micro(50.107145 + i * 0.061)},
-                                                        {"longitude"_L1, micro(8.663789 + i * 0.083)}});
-
-        QJsonObject timetable = model.value("timetable"_L1).toObject();
-        const bool first = i == 0;
-        const bool last = i == stopCount - 1;
-        timetable.insert("scheduledArrivalTime"_L1, first ? QJsonValue() : QJsonValue(arrival));
-        timetable.insert("actualArrivalTime"_L1, first ? QJsonValue() : QJsonValue(arrival + delay));
-        timetable.insert("arrivalDelay"_L1, first ? u""_s : u"+%1"_s.arg(delayMinutes));
-        timetable.insert("scheduledDepartureTime"_L1, last ? QJsonValue() : QJsonValue(arrival + 120000));
-        timetable.insert("actualDepartureTime"_L1,
-                         last ? QJsonValue() : QJsonValue(arrival + 120000 + delay));
-        timetable.insert("departureDelay"_L1, last ? u""_s : u"+%1"_s.arg(delayMinutes));
-
-        QJsonObject info = model.value("info"_L1).toObject();
-        info.insert("passed"_L1, passed);
-        info.insert("positionStatus"_L1, passed ? u"passed"_s : u"future"_s);
-        info.insert("distance"_L1, first ? 0 : 12000 + (i * 3571) % 20000);
-        info.insert("distanceFromStart"_L1, i * 22500);
-
-        QJsonObject stop = model;
-        stop.insert("station"_L1, station);
-        stop.insert("timetable"_L1, timetable);
-        stop.insert("track"_L1, QJsonObject{{"scheduled"_L1, QString::number(1 + i % 12)},
-                                            {"actual"_L1, QString::number(1 + (i + i / 5) % 12)}});
-        stop.insert("info"_L1, info);
-        stop.insert("delayReasons"_L1, i % 3 == 1 ? model.value("delayReasons"_L1) : QJsonValue());
-        stops.append(stop);
-    }
-    trip.insert("totalDistance"_L1, (stopCount - 1) * 22500);
-    trip.insert("stops"_L1, stops);
-    return QJsonDocument(QJsonObject{{"trip"_L1, trip}}).toJson(QJsonDocument::Compact);
-}
-
 QByteArray statusAt(double speed) {
-    QJsonObject status = QJsonDocument::fromJson(sample("status-2025-12-cruising.json")).object();
+    QJsonObject status = QJsonDocument::fromJson(sampleDocument("status-2025-12-cruising.json")).object();
     status.insert("speed"_L1, speed);
     return QJsonDocument(status).toJson(QJsonDocument::Compact);
 }
@@ -166,61 +90,26 @@ struct Fixture {
 
 Fixture* fixture = nullptr;
 
-// Through the context every sample would be an object in its identity map; plain SQL on a connection of its
-// own writes the same rows in a fraction of the time.
 void fillTrip(const QString& path, qint64 firstSampleMs) {
-    const QString connectionName = u"bench-tick-fill"_s;
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connectionName);
-        db.setDatabaseName(path);
-        if (!db.open() || !db.transaction()) {
-            die(db.lastError().text());
-        }
-        QSqlQuery trip(db);
-        if (!trip.prepare(uR"(INSERT INTO "Trip" ("id", "startDate", "endDate", "trainIdentifier", "active",
-                               "maxSpeed", "avgSpeed", "selectedStopEva") VALUES (?, ?, NULL, ?, 1, ?, ?, NULL))"_s)) {
-            die(trip.lastError().text());
-        }
-        QVariantList timestamps;
-        QVariantList speeds;
-        double maximum = 0;
-        double sum = 0;
-        int positive = 0;
-        for (int i = 0; i < initialSamples; ++i) {
-            // Standing for the first and last tenth of every 500 samples, cruising between.
-            const int phase = i % 500;
-            const double speed =
-                phase < 50 || phase >= 450 ? 0.0 : std::round((230.0 + 40.0 * std::sin(i / 37.0)) * 10) / 10;
-            timestamps.append(firstSampleMs + qint64(i) * qint64(tickSeconds * 1000));
-            speeds.append(speed);
-            maximum = std::max(maximum, speed);
-            sum += speed;
-            positive += speed > 0 ? 1 : 0;
-        }
-        trip.addBindValue(QUuid::createUuid().toString(QUuid::WithoutBraces));
-        trip.addBindValue(firstSampleMs);
-        trip.addBindValue(trainIdentifier);
-        trip.addBindValue(maximum);
-        trip.addBindValue(sum / positive);
-        if (!trip.exec()) {
-            die(trip.lastError().text());
-        }
-        QVariantList links;
-        links.fill(trip.lastInsertId(), initialSamples);
-        QSqlQuery samples(db);
-        if (!samples.prepare(u"INSERT INTO \"SpeedSample\" (\"timestamp\", \"speedKmh\", \"trip\") "
-                             "VALUES (?, ?, ?)"_s)) {
-            die(samples.lastError().text());
-        }
-        samples.addBindValue(timestamps);
-        samples.addBindValue(speeds);
-        samples.addBindValue(links);
-        if (!samples.execBatch() || !db.commit()) {
-            die(samples.lastError().text() + db.lastError().text());
-        }
-        db.close();
+    SampleSeries samples;
+    for (int i = 0; i < initialSamples; ++i) {
+        // Standing for the first and last tenth of every 500 samples, cruising between.
+        const int phase = i % 500;
+        const double speed =
+            phase < 50 || phase >= 450 ? 0.0 : std::round((230.0 + 40.0 * std::sin(i / 37.0)) * 10) / 10;
+        samples.append(firstSampleMs + qint64(i) * qint64(tickSeconds * 1000), speed);
     }
-    QSqlDatabase::removeDatabase(connectionName);
+    StoreFiller filler(path, u"bench-tick-fill"_s);
+    filler.begin();
+    const TripRow row{
+        .startMs = firstSampleMs,
+        .endMs = std::nullopt,
+        .trainIdentifier = trainIdentifier,
+        .active = true,
+        .selectedStopEva = std::nullopt,
+    };
+    filler.addTrip(row, samples);
+    filler.commit();
 }
 
 void build(Fixture& built) {
@@ -241,7 +130,7 @@ void build(Fixture& built) {
     for (int i = 0; i < speedVariants; ++i) {
         built.statuses.push_back(statusAt(180.0 + 3.7 * i));
     }
-    built.trips = {syntheticTrip(7), syntheticTrip(8)};
+    built.trips = {syntheticTrip(stopCount, 7), syntheticTrip(stopCount, 8)};
 
     auto opened = ModelContainer::open(path);
     if (!opened.ok()) {
@@ -388,16 +277,5 @@ BENCHMARK(tickPhases)
     ->UseRealTime();
 
 int main(int argc, char** argv) {
-    const QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    Fixture built;
-    build(built);
-    fixture = &built;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    fixture = nullptr;
-    return 0;
+    return runWithFixture(argc, argv, fixture, build);
 }
