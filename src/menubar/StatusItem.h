@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+namespace quendle2 {
+
+/// The application's item in the desktop's status bar: a line of text, a click, and a menu of two entries
+/// ("Open quendle2", which behaves like a click, and "Quit quendle2"). Backends: SniStatusItem
+/// (StatusNotifierItem over D-Bus) and TrayStatusItem (QSystemTrayIcon); a macOS NSStatusItem fits here too.
+class StatusItem : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    /// Shows `title` as the item's text (or, where the host cannot show text, as its tooltip).
+    virtual void setTitle(const QString& title) = 0;
+    virtual QString title() const = 0;
+
+Q_SIGNALS:
+    /// The user clicked the item, or chose "Open quendle2" in its menu.
+    void clicked();
+    /// The user chose "Quit quendle2" in its menu.
+    void quitRequested();
+};
+
+} // namespace quendle2

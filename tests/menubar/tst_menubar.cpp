@@ -1,0 +1,308 @@
+// The menu-bar title and the status item's behaviour: what the traveller reads at a glance, and what a click
+// does. The title is compared as exact UTF-8, symbols and spaces included.
+
+#include "menubar/ClickDecision.h"
+#include "menubar/MenubarTitle.h"
+#include "menubar/StatusBarManager.h"
+#include "platform/ManualClock.h"
+#include "service/AppStore.h"
+#include "service/TrainService.h"
+#include "store/AppSettings.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quendle2;
+using namespace Qt::Literals::StringLiterals;
+
+Q_DECLARE_METATYPE(std::optional<quendle2::MenubarFlags>)
+Q_DECLARE_METATYPE(quendle2::MenubarSnapshot)
+Q_DECLARE_METATYPE(QList<quendle2::ClickDecision::Window>)
+Q_DECLARE_METATYPE(quendle2::ClickDecision::Action)
+
+namespace {
+
+const QDateTime now = QDateTime(QDate(2025, 12, 28), QTime(12, 0), Qt::UTC);
+const QString train = u"\U0001F684"_s;
+const QString green = u"\U0001F7E2"_s;
+
+TrainService::UpcomingStop stop(std::optional<QDateTime> scheduled, std::optional<QDateTime> actual,
+                                std::optional<QString> delay) {
+    return TrainService::UpcomingStop{
+        QUuid::createUuid(), u"8000105"_s, u"Frankfurt(Main)Hbf"_s, scheduled, actual, delay, false};
+}
+
+MenubarSnapshot connectedAt(double speed, std::optional<TrainService::UpcomingStop> arrival = std::nullopt,
+                            const QString& wifi = u"HIGH"_s) {
+    return MenubarSnapshot{true, speed, wifi, now, std::move(arrival)};
+}
+
+MenubarFlags flags(std::optional<bool> emoji, bool speed, bool arrival, bool delay, bool wifi) {
+    return MenubarFlags{emoji, speed, arrival, delay, wifi};
+}
+
+/// Every log line of the StatusBar category, while alive.
+class StatusBarLog {
+public:
+    StatusBarLog() {
+        s_lines.clear();
+        QLoggingCategory::setFilterRules(u"org.quendle2.Quendle2.*.debug=true"_s);
+        m_previous =
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+                if (QByteArray(context.category).endsWith("StatusBar")) {
+                    s_lines << text;
+                }
+            });
+    }
+    ~StatusBarLog() { qInstallMessageHandler(m_previous); }
+    static QStringList& lines() { return s_lines; }
+
+private:
+    static inline QStringList s_lines;
+    QtMessageHandler m_previous;
+};
+
+/// A status item that only remembers its text.
+class RecordingItem final : public StatusItem {
+public:
+    void setTitle(const QString& title) override {
+        m_title = title;
+        ++m_sets;
+    }
+    QString title() const override { return m_title; }
+    int sets() const { return m_sets; }
+
+private:
+    QString m_title;
+    int m_sets = 0;
+};
+
+} // namespace
+
+class TestMenubar : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void title_data();
+    void title();
+    void remainingTime_data();
+    void remainingTime();
+    void wifiSymbols_data();
+    void wifiSymbols();
+    void clickDecisions_data();
+    void clickDecisions();
+    void rebuildsFollowNotifications();
+    void rebuildUsesStoredSettingsAndLogs();
+    void clickWithoutWindowsRequestsOne();
+};
+
+void TestMenubar::title_data() {
+    QTest::addColumn<std::optional<MenubarFlags>>("flags");
+    QTest::addColumn<MenubarSnapshot>("snapshot");
+    QTest::addColumn<QString>("expected");
+
+    const auto in = [](qint64 seconds) { return std::optional<QDateTime>(now.addSecs(seconds)); };
+    const std::optional<MenubarFlags> none;
+    const MenubarSnapshot disconnected{false, 187.9, u"HIGH"_s, now, stop(in(600), {}, u"+5"_s)};
+
+    QTest::newRow("full title") << none << connectedAt(187.9, stop(in(3960), in(3965), u"+5"_s))
+                                << train + u" 187 km/h 1h 6m (+5) "_s + green;
+    QTest::newRow("disconnected, symbol on") << none << disconnected << train + u" Disconnected"_s;
+    QTest::newRow("disconnected, symbol off, other flags ignored")
+        << std::optional(flags(false, true, true, true, true)) << disconnected << u"Disconnected"_s;
+    QTest::newRow("emoji unset counts as on") << std::optional(flags(std::nullopt, true, false, false, false))
+                                              << connectedAt(120) << train + u" 120 km/h"_s;
+    QTest::newRow("only speed, no leading space")
+        << std::optional(flags(false, true, false, false, false)) << connectedAt(120) << u"120 km/h"_s;
+    QTest::newRow("speed truncated, not rounded")
+        << std::optional(flags(false, true, false, false, false)) << connectedAt(99.99) << u"99 km/h"_s;
+    QTest::newRow("stopped train shows 0 km/h")
+        << std::optional(flags(false, true, false, false, false)) << connectedAt(0) << u"0 km/h"_s;
+    QTest::newRow("nothing to show is empty")
+        << std::optional(flags(false, false, false, false, false)) << connectedAt(120) << QString();
+    QTest::newRow("actual arrival wins") << std::optional(flags(false, false, true, true, false))
+                                         << connectedAt(0, stop(in(7200), in(600), {})) << u"10m"_s;
+    QTest::newRow("scheduled arrival when no actual") << std::optional(flags(false, false, true, true, false))
+                                                      << connectedAt(0, stop(in(600), {}, {})) << u"10m"_s;
+    QTest::newRow("stop without any arrival: no segment")
+        << std::optional(flags(false, true, true, true, false)) << connectedAt(50, stop({}, {}, u"+3"_s))
+        << u"50 km/h"_s;
+    QTest::newRow("empty delay: no parentheses") << std::optional(flags(false, false, true, true, false))
+                                                 << connectedAt(0, stop(in(600), {}, u""_s)) << u"10m"_s;
+    QTest::newRow("delay off: no parentheses") << std::optional(flags(false, false, true, false, false))
+                                               << connectedAt(0, stop(in(600), {}, u"+2"_s)) << u"10m"_s;
+    QTest::newRow("delay text kept as sent")
+        << std::optional(flags(false, false, true, true, false))
+        << connectedAt(0, stop(in(600), {}, u" +12 "_s)) << u"10m ( +12 )"_s;
+    QTest::newRow("delay is part of arrival: arrival off hides it")
+        << std::optional(flags(false, true, false, true, false))
+        << connectedAt(80, stop(in(600), {}, u"+2"_s)) << u"80 km/h"_s;
+    QTest::newRow("no arrival stop") << none << connectedAt(80) << train + u" 80 km/h "_s + green;
+    QTest::newRow("unknown quality: no symbol")
+        << none << connectedAt(80, std::nullopt, u"SUPERB"_s) << train + u" 80 km/h"_s;
+    QTest::newRow("past arrival") << none << connectedAt(80, stop(in(-5), {}, u"+1"_s), u""_s)
+                                  << train + u" 80 km/h arrived (+1)"_s;
+}
+
+void TestMenubar::title() {
+    QFETCH(std::optional<MenubarFlags>, flags);
+    QFETCH(MenubarSnapshot, snapshot);
+    QFETCH(QString, expected);
+    QCOMPARE(composeMenubarTitle(flags, snapshot, now).toUtf8(), expected.toUtf8());
+}
+
+void TestMenubar::remainingTime_data() {
+    QTest::addColumn<qint64>("milliseconds");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("now") << qint64(0) << u"arrived"_s;
+    QTest::newRow("0.7 s") << qint64(700) << u"arrived"_s;
+    QTest::newRow("1 s") << qint64(1000) << u"0m"_s;
+    QTest::newRow("30 s") << qint64(30'000) << u"0m"_s;
+    QTest::newRow("59.9 s") << qint64(59'900) << u"0m"_s;
+    QTest::newRow("60 s") << qint64(60'000) << u"1m"_s;
+    QTest::newRow("3599 s") << qint64(3'599'000) << u"59m"_s;
+    QTest::newRow("3600 s") << qint64(3'600'000) << u"1h 0m"_s;
+    QTest::newRow("7325 s") << qint64(7'325'000) << u"2h 2m"_s;
+    QTest::newRow("25 h + 61 s") << qint64((25 * 3600 + 61) * 1000LL) << u"25h 1m"_s;
+    QTest::newRow("the past") << qint64(-90'000) << u"arrived"_s;
+    QTest::newRow("just past, -0.5 s") << qint64(-500) << u"arrived"_s;
+}
+
+void TestMenubar::remainingTime() {
+    QFETCH(qint64, milliseconds);
+    QFETCH(QString, expected);
+    QCOMPARE(formatRemainingTime(now.addMSecs(milliseconds), now), expected);
+}
+
+void TestMenubar::wifiSymbols_data() {
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("symbol"); // empty: none
+    QTest::newRow("HIGH") << u"HIGH"_s << green;
+    QTest::newRow("lower case high") << u"high"_s << green;
+    QTest::newRow("mixed case High") << u"High"_s << green;
+    QTest::newRow("MEDIUM") << u"MEDIUM"_s << u"\U0001F7E1"_s;
+    QTest::newRow("lower case medium") << u"medium"_s << u"\U0001F7E1"_s;
+    QTest::newRow("MIDDLE, as the portal sends") << u"MIDDLE"_s << u"\U0001F7E1"_s;
+    QTest::newRow("LOW") << u"LOW"_s << u"\U0001F7E0"_s;
+    QTest::newRow("WEAK") << u"WEAK"_s << u"\U0001F7E0"_s;
+    QTest::newRow("UNSTABLE") << u"UNSTABLE"_s << u"\U0001F7E0"_s;
+    QTest::newRow("NO_INTERNET") << u"NO_INTERNET"_s << u"\U0001F534"_s;
+    QTest::newRow("OFFLINE") << u"OFFLINE"_s << u"\U0001F534"_s;
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("not trimmed") << u" HIGH"_s << QString();
+    QTest::newRow("unknown") << u"NO_INFO"_s << QString();
+}
+
+void TestMenubar::wifiSymbols() {
+    QFETCH(QString, quality);
+    QFETCH(QString, symbol);
+    QCOMPARE(wifiSymbol(quality).value_or(QString()).toUtf8(), symbol.toUtf8());
+}
+
+void TestMenubar::clickDecisions_data() {
+    using W = ClickDecision::Window;
+    using A = ClickDecision::Action;
+    QTest::addColumn<bool>("active");
+    QTest::addColumn<QList<W>>("windows");
+    QTest::addColumn<A>("action");
+    QTest::addColumn<bool>("restore");
+
+    QTest::newRow("active, window on screen: hide")
+        << true << QList<W>{{true, false}} << A::HideApplication << false;
+    QTest::newRow("active, only window minimised: restore")
+        << true << QList<W>{{true, true}} << A::ShowFirstWindow << true;
+    QTest::newRow("active, window hidden: show")
+        << true << QList<W>{{false, false}} << A::ShowFirstWindow << false;
+    QTest::newRow("inactive, window visible behind others: raise, not hide")
+        << false << QList<W>{{true, false}} << A::ShowFirstWindow << false;
+    QTest::newRow("inactive, window hidden after a hide: bring it back")
+        << false << QList<W>{{false, false}} << A::ShowFirstWindow << false;
+    QTest::newRow("first window minimised, second on screen, inactive: restore the first")
+        << false << QList<W>{{true, true}, {true, false}} << A::ShowFirstWindow << true;
+    QTest::newRow("no window, active") << true << QList<W>{} << A::RequestMainWindow << false;
+    QTest::newRow("no window, inactive") << false << QList<W>{} << A::RequestMainWindow << false;
+}
+
+void TestMenubar::clickDecisions() {
+    QFETCH(bool, active);
+    QFETCH(QList<ClickDecision::Window>, windows);
+    QFETCH(ClickDecision::Action, action);
+    QFETCH(bool, restore);
+    const ClickDecision decision = ClickDecision::decide(active, windows);
+    QCOMPARE(decision.action, action);
+    QCOMPARE(decision.restoreFirstWindow, restore);
+}
+
+void TestMenubar::rebuildsFollowNotifications() {
+    QTemporaryDir dir;
+    auto container = ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
+    ManualClock clock(now);
+    AppStore store(new TrainService(nullptr));
+    auto* item = new RecordingItem;
+    StatusBarManager manager(&store, container.get(), std::unique_ptr<StatusItem>(item), clock);
+    QCOMPARE(item->sets(), 1); // a title at once, before any notification
+    QCOMPARE(item->title(), train + u" Disconnected"_s);
+
+    StatusBarLog log;
+    NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
+    NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
+    NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
+    QCOMPARE(item->sets(), 1); // never inside the poster's call
+    QTRY_COMPARE(item->sets(), 4);
+    QTest::qWait(20);
+    QCOMPARE(item->sets(), 4); // one rebuild each: neither merged nor repeated
+    QCOMPARE(
+        log.lines().filter(u"Observer: "_s),
+        (QStringList{u"Observer: trainServiceDidUpdate received"_s, u"Observer: settingsDidChange received"_s,
+                     u"Observer: trainServiceDidUpdate received"_s}));
+}
+
+void TestMenubar::rebuildUsesStoredSettingsAndLogs() {
+    QTemporaryDir dir;
+    auto container = ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
+    ManualClock clock(now);
+    auto* service = new TrainService(nullptr, QUrl(u"https://127.0.0.1:1"_s), {}, clock);
+    AppStore store(service);
+    auto* item = new RecordingItem;
+    StatusBarLog log;
+    StatusBarManager manager(&store, container.get(), std::unique_ptr<StatusItem>(item), clock);
+    QCOMPARE(log.lines(),
+             (QStringList{u"Rebuild menubar: connected=false lastStatusAge=nil speed=0.0 wifi="_s,
+                          u"Menubar shows disconnected (connected flag false)"_s}));
+
+    auto* settings = new AppSettings;
+    settings->setShowTrainEmoji(false);
+    container->mainContext()->insert(settings);
+    service->apply(ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
+    clock.advance(2.5);
+    // apply() alone leaves the service disconnected: only a tick decides that.
+    log.lines().clear();
+    manager.rebuildMenubar();
+    QCOMPARE(log.lines().first(),
+             u"Rebuild menubar: connected=false lastStatusAge=2.50s speed=106.3 wifi=high"_s);
+    QCOMPARE(item->title(), u"Disconnected"_s);
+}
+
+void TestMenubar::clickWithoutWindowsRequestsOne() {
+    QTemporaryDir dir;
+    auto container = ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
+    AppStore store(new TrainService(nullptr));
+    auto* item = new RecordingItem;
+    StatusBarManager manager(&store, container.get(), std::unique_ptr<StatusItem>(item));
+    int requests = 0;
+    const auto token = NotificationCenter::defaultCenter().addObserver(Notification::OpenMainWindowRequested,
+                                                                       [&] { ++requests; });
+    StatusBarLog log;
+    Q_EMIT item->clicked();
+    NotificationCenter::defaultCenter().removeObserver(token);
+    QCOMPARE(requests, 1);
+    QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
+    QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
+}
+
+QTEST_MAIN(TestMenubar)
+#include "tst_menubar.moc"
