@@ -1,0 +1,224 @@
+#include "menubar/SniStatusItem.h"
+
+#include "menubar/AppIcon.h"
+#include "menubar/DBusMenuExporter.h"
+#include "menubar/SniTypes.h"
+#include "menubar/StatusItemMenu.h"
+
+#include <QCoreApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusPendingCallWatcher>
+#include <QDBusServiceWatcher>
+#include <QLoggingCategory>
+#include <QMetaObject>
+
+#include <atomic>
+
+namespace quendle2 {
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcStatusItem, "org.quendle2.Quendle2.StatusItem", QtInfoMsg)
+
+constexpr int menuOpenId = 1;
+constexpr int menuQuitId = 2;
+
+/// The icon at a panel's usual size and at a size hosts with large or high-density panels scale down from.
+const SniIconPixmapList& iconPixmaps() {
+    static const SniIconPixmapList pixmaps = [] {
+        SniIconPixmapList list;
+        for (const int size : {22, 64}) {
+            const QImage image = renderAppIcon(size);
+            if (!image.isNull()) {
+                list.append(SniIconPixmap::fromImage(image));
+            }
+        }
+        return list;
+    }();
+    return pixmaps;
+}
+
+QString nextServiceName() {
+    // A process may hold several items (tests do); the counter keeps their names apart.
+    static std::atomic<int> counter{0};
+    return QStringLiteral("org.kde.StatusNotifierItem-%1-%2")
+        .arg(QString::number(QCoreApplication::applicationPid()), QString::number(++counter));
+}
+
+} // namespace
+
+class SniItemAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierItem")
+    Q_PROPERTY(QString Id READ id)
+    Q_PROPERTY(QString Category READ category)
+    Q_PROPERTY(QString Status READ status)
+    Q_PROPERTY(QString Title READ title)
+    Q_PROPERTY(int WindowId READ windowId)
+    Q_PROPERTY(QString IconName READ iconName)
+    Q_PROPERTY(quendle2::SniIconPixmapList IconPixmap READ iconPixmap)
+    Q_PROPERTY(QString IconThemePath READ none)
+    // Declared though unused: some hosts read every icon property and log an error for each one missing.
+    Q_PROPERTY(QString OverlayIconName READ none)
+    Q_PROPERTY(quendle2::SniIconPixmapList OverlayIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionIconName READ none)
+    Q_PROPERTY(quendle2::SniIconPixmapList AttentionIconPixmap READ noPixmaps)
+    Q_PROPERTY(QString AttentionMovieName READ none)
+    Q_PROPERTY(quendle2::SniToolTip ToolTip READ toolTip)
+    Q_PROPERTY(bool ItemIsMenu READ itemIsMenu)
+    Q_PROPERTY(QDBusObjectPath Menu READ menu)
+    // Ayatana's extension: GNOME's AppIndicator extension and Unity show this text beside the icon.
+    Q_PROPERTY(QString XAyatanaLabel READ title)
+    Q_PROPERTY(QString XAyatanaLabelGuide READ title)
+
+public:
+    explicit SniItemAdaptor(SniStatusItem* item)
+        : QDBusAbstractAdaptor(item)
+        , m_item(item) {}
+
+    QString id() const { return QStringLiteral("quendle2"); }
+    QString category() const { return QStringLiteral("ApplicationStatus"); }
+    QString status() const { return QStringLiteral("Active"); }
+    QString title() const { return m_item->title(); }
+    int windowId() const { return 0; }
+    QString iconName() const { return appIconName(); }
+    SniIconPixmapList iconPixmap() const { return iconPixmaps(); }
+    QString none() const { return {}; }
+    SniIconPixmapList noPixmaps() const { return {}; }
+    SniToolTip toolTip() const { return SniToolTip{appIconName(), iconPixmaps(), m_item->title(), {}}; }
+    bool itemIsMenu() const { return false; }
+    QDBusObjectPath menu() const { return QDBusObjectPath(SniStatusItem::menuPath()); }
+
+    void announceTitle(const QString& title) {
+        Q_EMIT NewTitle();
+        Q_EMIT NewToolTip();
+        Q_EMIT XAyatanaNewLabel(title, title);
+    }
+
+public Q_SLOTS:
+    void Activate(int x, int y) {
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+        emitClicked();
+    }
+
+    void SecondaryActivate(int x, int y) {
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+        emitClicked();
+    }
+
+    void ContextMenu(int x, int y) {
+        // Hosts open the menu from the Menu property themselves.
+        Q_UNUSED(x);
+        Q_UNUSED(y);
+    }
+
+    void Scroll(int delta, const QString& orientation) {
+        Q_UNUSED(delta);
+        Q_UNUSED(orientation);
+    }
+
+Q_SIGNALS:
+    void NewTitle();
+    void NewIcon();
+    void NewAttentionIcon();
+    void NewOverlayIcon();
+    void NewToolTip();
+    void NewStatus(const QString& status);
+    void XAyatanaNewLabel(const QString& label, const QString& guide);
+
+private:
+    void emitClicked() {
+        // Queued so the host's call is answered before whatever the click starts, which may take a while
+        // or delete the item.
+        QMetaObject::invokeMethod(
+            m_item, [item = m_item] { Q_EMIT item->clicked(); }, Qt::QueuedConnection);
+    }
+
+    SniStatusItem* m_item;
+};
+
+SniStatusItem::SniStatusItem(const QDBusConnection& connection, QObject* parent)
+    : StatusItem(parent)
+    , m_connection(connection)
+    , m_serviceName(nextServiceName()) {
+    registerSniTypes();
+    m_adaptor = new SniItemAdaptor(this);
+    m_menu =
+        new DBusMenuExporter(m_connection, menuPath(),
+                             {{menuOpenId, StatusItemMenu::openLabel(), [this] { Q_EMIT clicked(); }},
+                              {menuQuitId, StatusItemMenu::quitLabel(), [this] { Q_EMIT quitRequested(); }}},
+                             this);
+
+    if (!m_connection.isConnected()) {
+        qCWarning(lcStatusItem).noquote()
+            << "No D-Bus connection for the status item:" << m_connection.lastError().message();
+        return;
+    }
+    m_objectRegistered = m_connection.registerObject(itemPath(), this, QDBusConnection::ExportAdaptors);
+    m_serviceRegistered = m_objectRegistered && m_connection.registerService(m_serviceName);
+    if (!isExported()) {
+        qCWarning(lcStatusItem).noquote() << "Could not publish the status item as" << m_serviceName;
+        return;
+    }
+
+    // Watched before the first registration so that a watcher starting in between is not missed. Owner
+    // changes rather than plain registrations, so that a watcher replacing another is also told.
+    m_watcherWatch = new QDBusServiceWatcher(watcherService(), m_connection,
+                                             QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(m_watcherWatch, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& newOwner) {
+                if (!newOwner.isEmpty()) {
+                    registerWithWatcher();
+                }
+            });
+    registerWithWatcher();
+}
+
+SniStatusItem::~SniStatusItem() {
+    // The name goes first: hosts drop the item as soon as it vanishes, before they could ask the
+    // objects for anything more.
+    if (m_serviceRegistered) {
+        m_connection.unregisterService(m_serviceName);
+    }
+    if (m_objectRegistered) {
+        m_connection.unregisterObject(itemPath());
+    }
+}
+
+bool SniStatusItem::isExported() const {
+    return m_objectRegistered && m_serviceRegistered && m_menu->isExported();
+}
+
+void SniStatusItem::setTitle(const QString& title) {
+    if (title == m_title) {
+        return;
+    }
+    m_title = title;
+    m_adaptor->announceTitle(m_title);
+}
+
+void SniStatusItem::registerWithWatcher() {
+    QDBusMessage call = QDBusMessage::createMethodCall(watcherService(), watcherPath(), watcherService(),
+                                                       QStringLiteral("RegisterStatusNotifierItem"));
+    call << m_serviceName;
+    auto* pending = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
+    connect(pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* finished) {
+        finished->deleteLater();
+        if (finished->isError()) {
+            // Normal on desktops without a watcher; it is retried when one appears.
+            qCInfo(lcStatusItem).noquote()
+                << "No StatusNotifierWatcher took the status item:" << finished->error().message();
+            return;
+        }
+        Q_EMIT registeredWithWatcher();
+    });
+}
+
+} // namespace quendle2
+
+#include "SniStatusItem.moc"

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "menubar/StatusItem.h"
+
+#include <QDBusConnection>
+#include <QString>
+
+class QDBusServiceWatcher;
+
+namespace quendle2 {
+
+class DBusMenuExporter;
+class SniItemAdaptor;
+
+/// The status item as a StatusNotifierItem with a com.canonical.dbusmenu menu: what KDE Plasma, GNOME's
+/// AppIndicator extension, Waybar and most other Linux panels host. Hosts find items through
+/// org.kde.StatusNotifierWatcher; the item registers there at start and again whenever a watcher appears.
+class SniStatusItem final : public StatusItem {
+    Q_OBJECT
+public:
+    static QString watcherService() { return QStringLiteral("org.kde.StatusNotifierWatcher"); }
+    static QString watcherPath() { return QStringLiteral("/StatusNotifierWatcher"); }
+    static QString itemInterface() { return QStringLiteral("org.kde.StatusNotifierItem"); }
+    static QString itemPath() { return QStringLiteral("/StatusNotifierItem"); }
+    static QString menuPath() { return QStringLiteral("/MenuBar"); }
+
+    /// Publishes the item on `connection`; the session bus unless a test brings its own.
+    explicit SniStatusItem(const QDBusConnection& connection = QDBusConnection::sessionBus(),
+                           QObject* parent = nullptr);
+    ~SniStatusItem() override;
+
+    /// Sends the change to the hosts; an unchanged title sends nothing.
+    void setTitle(const QString& title) override;
+    QString title() const override { return m_title; }
+
+    /// The item's bus name, org.kde.StatusNotifierItem-<pid>-<n>.
+    QString serviceName() const { return m_serviceName; }
+    /// Whether the bus name and both objects are published; a host can show the item only then.
+    bool isExported() const;
+
+Q_SIGNALS:
+    /// A watcher accepted the item's registration.
+    void registeredWithWatcher();
+
+private:
+    void registerWithWatcher();
+
+    QDBusConnection m_connection;
+    QString m_serviceName;
+    QString m_title;
+    SniItemAdaptor* m_adaptor = nullptr;
+    DBusMenuExporter* m_menu = nullptr;
+    QDBusServiceWatcher* m_watcherWatch = nullptr;
+    bool m_objectRegistered = false;
+    bool m_serviceRegistered = false;
+};
+
+} // namespace quendle2

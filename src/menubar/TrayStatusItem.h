@@ -1,0 +1,33 @@
+#pragma once
+
+#include "menubar/StatusItem.h"
+
+#include <QString>
+
+#include <memory>
+
+class QMenu;
+class QSystemTrayIcon;
+
+namespace quendle2 {
+
+/// The status item as a QSystemTrayIcon, for desktops with a tray but no StatusNotifierWatcher (X11 trays
+/// of the XEmbed kind). A tray icon shows no text, so the title becomes its tooltip.
+class TrayStatusItem final : public StatusItem {
+    Q_OBJECT
+public:
+    explicit TrayStatusItem(QObject* parent = nullptr);
+    ~TrayStatusItem() override;
+
+    void setTitle(const QString& title) override;
+    QString title() const override { return m_title; }
+
+private:
+    QString m_title;
+    // A QMenu takes only a widget as parent, so the item owns it directly; the icon, a child, is deleted
+    // first by hand so that it never points at a deleted menu.
+    std::unique_ptr<QMenu> m_menu;
+    QSystemTrayIcon* m_icon;
+};
+
+} // namespace quendle2
