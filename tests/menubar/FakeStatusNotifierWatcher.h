@@ -12,33 +12,43 @@ namespace quendle2::test {
 /// A stand-in for the org.kde.StatusNotifierWatcher a desktop runs: it keeps the items that register
 /// and forgets an item when its bus name goes away. Like KDE's watcher it names an item
 /// "<bus name><object path>", taking the caller's own name when an item registers with a bare path.
+/// The members marked Q_SCRIPTABLE are the ones on the bus.
 class FakeStatusNotifierWatcher : public QObject, protected QDBusContext {
     Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+    Q_PROPERTY(QStringList RegisteredStatusNotifierItems READ registeredItems)
+    // Items may refuse to show when no host is said to be present.
+    Q_PROPERTY(bool IsStatusNotifierHostRegistered READ hostRegistered)
+    Q_PROPERTY(int ProtocolVersion READ protocolVersion)
+
 public:
     explicit FakeStatusNotifierWatcher(const QDBusConnection& connection, QObject* parent = nullptr);
-    ~FakeStatusNotifierWatcher() override;
+    ~FakeStatusNotifierWatcher() override { stop(); }
 
     /// Takes the watcher's name and object; false if another watcher holds them.
     bool start();
     /// Gives them up and forgets every item, as a watcher that quits does.
     void stop();
-    bool isRunning() const { return m_running; }
 
     QStringList registeredItems() const { return m_items; }
+    bool hostRegistered() const { return true; }
+    int protocolVersion() const { return 0; }
 
-    /// Registers an item by bus name, or by object path on behalf of `sender`; false if it names nothing
-    /// live.
-    bool registerItem(const QString& serviceOrPath, const QString& sender, QString* error);
+public Q_SLOTS:
+    /// Registers an item by bus name, or by object path on behalf of the caller; an error reply if it
+    /// names nothing live.
+    Q_SCRIPTABLE void RegisterStatusNotifierItem(const QString& serviceOrPath);
+    Q_SCRIPTABLE void RegisterStatusNotifierHost(const QString& service) { Q_UNUSED(service); }
 
 Q_SIGNALS:
     void itemRegistered(const QString& item);
     void itemUnregistered(const QString& item);
+    Q_SCRIPTABLE void StatusNotifierItemRegistered(const QString& item);
+    Q_SCRIPTABLE void StatusNotifierItemUnregistered(const QString& item);
+    Q_SCRIPTABLE void StatusNotifierHostRegistered();
+    Q_SCRIPTABLE void StatusNotifierHostUnregistered();
 
 private:
-    friend class FakeWatcherAdaptor;
-
-    /// The adaptor's call, answered here because QtDBus keeps a call's context on the adaptor's parent.
-    void registerCallingItem(const QString& serviceOrPath);
     void forgetService(const QString& service);
 
     QDBusConnection m_connection;

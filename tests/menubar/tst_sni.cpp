@@ -17,14 +17,13 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTest>
 #include <QXmlStreamReader>
 
 #include <memory>
+#include <utility>
 
 using namespace quendle2;
 using namespace quendle2::test;
@@ -32,68 +31,58 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-const QString propertiesInterface = u"org.freedesktop.DBus.Properties"_s;
 const QString menuInterface = u"com.canonical.dbusmenu"_s;
 const QString title = u"\U0001F684 ICE 123 \u00B7 287 km/h"_s;
 
-/// Every D-Bus signal a connection delivers to it, in order of arrival.
+/// Every D-Bus signal a connection delivers to it, as "Member arg arg...".
 class SignalRecorder : public QObject {
     Q_OBJECT
 public:
-    QList<QDBusMessage> messages;
-
-    QList<QDBusMessage> named(const QString& member) const {
-        QList<QDBusMessage> found;
-        for (const QDBusMessage& message : messages) {
-            if (message.member() == member) {
-                found.append(message);
-            }
-        }
-        return found;
-    }
+    QStringList seen;
 
 public Q_SLOTS:
-    void record(const QDBusMessage& message) { messages.append(message); }
+    void record(const QDBusMessage& message) {
+        QStringList parts{message.member()};
+        for (const QVariant& argument : message.arguments()) {
+            parts << argument.toString();
+        }
+        seen << parts.join(u' ');
+    }
 };
 
-/// Members of one interface as introspection describes them: "method Name(in) -> out",
-/// "signal Name(args)", "property Name type access".
+/// Members of one interface as introspection describes them, sorted: "Method(in) -> out", "Signal(args)",
+/// "Property type".
 QStringList introspectedMembers(const QString& xml, const QString& interface) {
     QStringList members;
     QXmlStreamReader reader(xml);
-    bool inInterface = false;
-    QString kind;
-    QString name;
+    bool inside = false;
+    bool method = false; // signals' arguments are all "out"
     QString in;
     QString out;
     while (!reader.atEnd()) {
         reader.readNext();
-        const auto attribute = [&reader](const char* key) {
-            return reader.attributes().value(QLatin1StringView(key)).toString();
-        };
-        if (reader.isStartElement()) {
-            const QStringView element = reader.name();
-            if (element == u"interface") {
-                inInterface = attribute("name") == interface;
-            } else if (inInterface && (element == u"method" || element == u"signal")) {
-                kind = element.toString();
-                name = attribute("name");
-                in.clear();
-                out.clear();
-            } else if (inInterface && element == u"arg") {
-                (kind == u"method" && attribute("direction") != u"out" ? in : out) += attribute("type");
-            } else if (inInterface && element == u"property") {
-                members.append(
-                    u"property %1 %2 %3"_s.arg(attribute("name"), attribute("type"), attribute("access")));
-            }
-        } else if (reader.isEndElement() && inInterface) {
-            if (reader.name() == u"method") {
-                members.append(u"method %1(%2) -> %3"_s.arg(name, in, out));
-            } else if (reader.name() == u"signal") {
-                members.append(u"signal %1(%2)"_s.arg(name, out));
-            } else if (reader.name() == u"interface") {
-                inInterface = false;
-            }
+        const QXmlStreamAttributes attributes = reader.attributes();
+        const QString name = attributes.value(u"name"_s).toString();
+        const QString type = attributes.value(u"type"_s).toString();
+        const QStringView element = reader.name();
+        const bool callable = element == u"method" || element == u"signal";
+        if (reader.isStartElement() && element == u"interface") {
+            inside = name == interface;
+        } else if (!inside) {
+            continue;
+        } else if (reader.isStartElement() && element == u"property") {
+            members << name + u' ' + type;
+        } else if (reader.isStartElement() && callable) {
+            members << name;
+            method = element == u"method";
+            in.clear();
+            out.clear();
+        } else if (reader.isStartElement() && element == u"arg") {
+            (method && attributes.value(u"direction"_s) == u"out" ? out : in) += type;
+        } else if (reader.isEndElement() && callable) {
+            members.last() += u'(' + in + u')' + (out.isEmpty() ? QString() : u" -> "_s + out);
+        } else if (reader.isEndElement() && element == u"interface") {
+            inside = false;
         }
     }
     members.sort();
@@ -106,561 +95,346 @@ class TestSni : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
+    void initTestCase() {
+        if (PrivateSessionBus::daemonProgram().isEmpty()) {
+            QSKIP("dbus-daemon is not installed");
+        }
+        QString error;
+        QVERIFY2(m_bus.start(&error), qPrintable(error));
+        // The factory and the watcher process use the session bus: point it at the private one before
+        // anything opens it.
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
 
-    void interfacesHaveTheProtocolSignatures();
-    void registersWithWatcher();
-    void registersWhenWatcherStartsLater();
-    void registersAgainWhenWatcherReturns();
-    void registersWithWatcherInAnotherProcess();
-    void leavesWatcherWhenDestroyed();
-    void propertiesOverDBus();
-    void iconPixmapsAreArgbInNetworkOrder();
-    void setTitleSignalsNewLabel();
-    void activateEmitsClicked();
-    void menuLayoutListsTheEntries();
-    void menuPropertiesAndErrors();
-    void menuEventsTriggerEntries();
-    void factoryPrefersStatusNotifierItem();
-    void factoryWithoutWatcher();
+        m_itemBus = QDBusConnection::connectToBus(m_bus.address(), u"sni-item"_s);
+        m_client = QDBusConnection::connectToBus(m_bus.address(), u"sni-host"_s);
+        QVERIFY2(m_itemBus.isConnected(), qPrintable(m_itemBus.lastError().message()));
+        QVERIFY2(m_client.isConnected(), qPrintable(m_client.lastError().message()));
+    }
+
+    void cleanupTestCase() {
+        m_itemBus = QDBusConnection(u"unconnected"_s);
+        m_client = QDBusConnection(u"unconnected"_s);
+        QDBusConnection::disconnectFromBus(u"sni-item"_s);
+        QDBusConnection::disconnectFromBus(u"sni-host"_s);
+    }
+
+    void init() { startWatcherOnFreshConnection(); }
+
+    void cleanup() {
+        m_watcher.reset();
+        QDBusConnection::disconnectFromBus(u"sni-watcher-%1"_s.arg(m_watchers));
+    }
+
+    void interfacesHaveTheProtocolSignatures() {
+        SniStatusItem item(m_itemBus);
+        const auto members = [&](const QString& path, const QString& interface) {
+            const QDBusMessage reply =
+                call(item, path, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s);
+            return introspectedMembers(reply.arguments().value(0).toString(), interface);
+        };
+
+        // Hosts call by signature: a method whose types differ by one letter is a method they cannot find.
+        QCOMPARE(members(SniStatusItem::itemPath(), SniStatusItem::itemInterface()),
+                 (u"Activate(ii), AttentionIconName s, AttentionIconPixmap a(iiay), AttentionMovieName s, "
+                  u"Category s, ContextMenu(ii), IconName s, IconPixmap a(iiay), IconThemePath s, Id s, "
+                  u"ItemIsMenu b, Menu o, NewAttentionIcon(), NewIcon(), NewOverlayIcon(), NewStatus(s), "
+                  u"NewTitle(), NewToolTip(), OverlayIconName s, OverlayIconPixmap a(iiay), Scroll(is), "
+                  u"SecondaryActivate(ii), Status s, Title s, ToolTip (sa(iiay)ss), WindowId i, "
+                  u"XAyatanaLabel s, XAyatanaLabelGuide s, XAyatanaNewLabel(ss)"_s)
+                     .split(u", "_s));
+        QCOMPARE(
+            members(SniStatusItem::menuPath(), menuInterface),
+            (u"AboutToShow(i) -> b, AboutToShowGroup(ai) -> aiai, Event(isvu), EventGroup(a(isvu)) -> ai, "
+             u"GetGroupProperties(aias) -> a(ia{sv}), GetLayout(iias) -> u(ia{sv}av), "
+             u"GetProperty(is) -> v, IconThemePath as, ItemActivationRequested(iu), "
+             u"ItemsPropertiesUpdated(a(ia{sv})a(ias)), LayoutUpdated(ui), Status s, TextDirection s, "
+             u"Version u"_s)
+                .split(u", "_s));
+    }
+
+    void registersWhenWatcherAppears() {
+        m_watcher->stop();
+        SniStatusItem item(m_itemBus);
+        QSignalSpy registered(&item, &SniStatusItem::registeredWithWatcher);
+        QVERIFY(item.serviceName().startsWith(
+            u"org.kde.StatusNotifierItem-%1-"_s.arg(QCoreApplication::applicationPid())));
+        // The daemon handles a connection's messages in order: once it answers this, it has refused the
+        // item's first registration for want of a watcher, and only the watcher's arrival can bring a second.
+        QVERIFY(m_itemBus.interface()->isServiceRegistered(item.serviceName()).value());
+
+        const QStringList entry{item.serviceName() + SniStatusItem::itemPath()};
+        QVERIFY(m_watcher->start());
+        QTRY_COMPARE(m_watcher->registeredItems(), entry);
+        QTRY_COMPARE(registered.count(), 1);
+
+        // The watcher's process goes away with its connection; a new one starts knowing no items.
+        startWatcherOnFreshConnection();
+        QTRY_COMPARE(m_watcher->registeredItems(), entry);
+        QTRY_COMPARE(registered.count(), 2);
+    }
+
+    void registersWithWatcherInAnotherProcess() {
+        m_watcher->stop();
+        QProcess watcher; // on the private bus, through the environment initTestCase set
+        watcher.start(QStringLiteral(FAKE_SNI_WATCHER), {});
+        QVERIFY2(watcher.waitForStarted(), qPrintable(watcher.errorString()));
+        const auto readLine = [&watcher]() -> QByteArray {
+            while (!watcher.canReadLine()) {
+                if (!watcher.waitForReadyRead(10000)) {
+                    return "(no line; stderr: " + watcher.readAllStandardError() + ")";
+                }
+            }
+            return watcher.readLine().trimmed();
+        };
+        QCOMPARE(readLine(), QByteArray("ready"));
+
+        auto item = std::make_unique<SniStatusItem>(m_itemBus);
+        const QByteArray first = (item->serviceName() + SniStatusItem::itemPath()).toUtf8();
+        QCOMPARE(readLine(), "registered " + first);
+        item.reset();
+        QCOMPARE(readLine(), "unregistered " + first);
+        // The objects went with the name, so the next item on this connection can publish its own.
+        SniStatusItem next(m_itemBus);
+        QCOMPARE(readLine(), "registered " + (next.serviceName() + SniStatusItem::itemPath()).toUtf8());
+
+        watcher.terminate();
+        QVERIFY(watcher.waitForFinished(10000));
+    }
+
+    void titleAndPropertiesReachHosts() {
+        SniStatusItem item(m_itemBus);
+        SignalRecorder recorder;
+        QVERIFY(m_client.connect(item.serviceName(), SniStatusItem::itemPath(),
+                                 SniStatusItem::itemInterface(), QString(), &recorder,
+                                 SLOT(record(QDBusMessage))));
+        // A round trip to the daemon: the match rule this connection sent is in place.
+        QVERIFY(m_client.interface()->isServiceRegistered(u"org.freedesktop.DBus"_s).value());
+
+        item.setTitle(u"A"_s);
+        item.setTitle(u"A"_s);
+        item.setTitle(title);
+        // One sender's signals arrive in order: once the second label is here, a signal for the repeated
+        // title would have come before it.
+        QTRY_VERIFY(recorder.seen.contains(u"XAyatanaNewLabel %1 %1"_s.arg(title)));
+        recorder.seen.sort();
+        QCOMPARE(recorder.seen,
+                 (QStringList{u"NewTitle"_s, u"NewTitle"_s, u"NewToolTip"_s, u"NewToolTip"_s,
+                              u"XAyatanaNewLabel A A"_s, u"XAyatanaNewLabel %1 %1"_s.arg(title)}));
+
+        // A host re-reads on the signals and must find the new text.
+        const QVariantMap properties =
+            allProperties(item, SniStatusItem::itemPath(), SniStatusItem::itemInterface());
+        const QVariantMap expected{{u"Id"_s, u"quendle2"_s},
+                                   {u"Category"_s, u"ApplicationStatus"_s},
+                                   {u"Status"_s, u"Active"_s},
+                                   {u"IconName"_s, u"org.quendle2.Quendle2"_s},
+                                   {u"Title"_s, title},
+                                   {u"XAyatanaLabel"_s, title},
+                                   {u"XAyatanaLabelGuide"_s, title},
+                                   {u"ItemIsMenu"_s, false}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            QCOMPARE(std::pair(it.key(), properties.value(it.key())), std::pair(it.key(), it.value()));
+        }
+        QCOMPARE(properties.value(u"Menu"_s).value<QDBusObjectPath>().path(), SniStatusItem::menuPath());
+        const auto toolTip = qdbus_cast<SniToolTip>(properties.value(u"ToolTip"_s));
+        QCOMPARE(toolTip.title, title);
+        QCOMPARE(toolTip.iconName, u"org.quendle2.Quendle2"_s);
+        QCOMPARE(toolTip.iconPixmaps.size(), 2);
+    }
+
+    void iconPixmapsAreArgbInNetworkOrder() {
+        SniStatusItem item(m_itemBus);
+        const auto pixmaps = qdbus_cast<SniIconPixmapList>(
+            allProperties(item, SniStatusItem::itemPath(), SniStatusItem::itemInterface())
+                .value(u"IconPixmap"_s));
+        QCOMPARE(pixmaps.size(), 2);
+
+        for (const int size : {22, 64}) {
+            const auto found =
+                std::find_if(pixmaps.cbegin(), pixmaps.cend(), [size](const SniIconPixmap& pixmap) {
+                    return pixmap.width == size && pixmap.height == size;
+                });
+            QVERIFY2(found != pixmaps.cend(), qPrintable(u"no %1 px picture"_s.arg(size)));
+            const QImage reference = renderAppIcon(size).convertToFormat(QImage::Format_ARGB32);
+            QByteArray expected;
+            int opaque = 0;
+            int clear = 0;
+            int red = 0;
+            for (int i = 0; i < size * size; ++i) {
+                const QRgb pixel = reference.pixel(i % size, i / size);
+                expected.append(char(qAlpha(pixel))).append(char(qRed(pixel)));
+                expected.append(char(qGreen(pixel))).append(char(qBlue(pixel)));
+                opaque += qAlpha(pixel) == 255 ? 1 : 0;
+                clear += qAlpha(pixel) == 0 ? 1 : 0;
+                red += qAlpha(pixel) == 255 && qRed(pixel) > qBlue(pixel) + 100 ? 1 : 0;
+            }
+            // Alpha first and red before blue, whatever the CPU's order; a blank, filled or grey square would
+            // hide a wrong order.
+            QCOMPARE(found->argb, expected);
+            QVERIFY(opaque > size * size / 4 && clear > size * size / 8 && red > 0);
+        }
+    }
+
+    void hostActionsReachTheItem() {
+        SniStatusItem item(m_itemBus);
+        QSignalSpy clicked(&item, &StatusItem::clicked);
+        QSignalSpy quit(&item, &StatusItem::quitRequested);
+        const auto itemCall = [&](const QString& method, const QVariantList& arguments) {
+            return call(item, SniStatusItem::itemPath(), SniStatusItem::itemInterface(), method, arguments)
+                .type();
+        };
+        const auto menuCall = [&](const QString& method, const QVariantList& arguments) {
+            return call(item, SniStatusItem::menuPath(), menuInterface, method, arguments);
+        };
+        const auto event = [&](int id, const QString& eventId) {
+            return menuCall(u"Event"_s, {id, eventId, QVariant::fromValue(QDBusVariant(0)), 0u}).type();
+        };
+        const auto reply = QDBusMessage::ReplyMessage;
+
+        // Hosts open the menu themselves; neither that nor a scroll is a click.
+        QCOMPARE(itemCall(u"ContextMenu"_s, {0, 0}), reply);
+        QCOMPARE(itemCall(u"Scroll"_s, {120, u"vertical"_s}), reply);
+        QCOMPARE(itemCall(u"Activate"_s, {0, 0}), reply);
+        QTRY_COMPARE(clicked.count(), 1);
+        QCOMPARE(itemCall(u"SecondaryActivate"_s, {10, 20}), reply);
+        QTRY_COMPARE(clicked.count(), 2);
+
+        QCOMPARE(event(1, u"hovered"_s), reply);
+        QCOMPARE(event(0, u"opened"_s), reply);
+        QCOMPARE(event(1, u"clicked"_s), reply);
+        QTRY_COMPARE(clicked.count(), 3);
+        QCOMPARE(event(2, u"clicked"_s), reply);
+        QTRY_COMPARE(quit.count(), 1);
+        QCOMPARE(event(7, u"clicked"_s), QDBusMessage::ErrorMessage);
+
+        const DBusMenuEventList events{{1, u"clicked"_s, QDBusVariant(0), 0},
+                                       {9, u"clicked"_s, QDBusVariant(0), 0}};
+        const QDBusMessage group = menuCall(u"EventGroup"_s, {QVariant::fromValue(events)});
+        QCOMPARE(qdbus_cast<QList<int>>(group.arguments().value(0)), QList<int>{9});
+        QTRY_COMPARE(clicked.count(), 4);
+
+        // Anything queued by the calls above has been delivered by now.
+        QCoreApplication::processEvents();
+        QCOMPARE(clicked.count(), 4);
+        QCOMPARE(quit.count(), 1);
+    }
+
+    void menuAnswersHosts() {
+        SniStatusItem item(m_itemBus);
+        const auto menuCall = [&](const QString& method, const QVariantList& arguments) {
+            return call(item, SniStatusItem::menuPath(), menuInterface, method, arguments);
+        };
+        const auto layout = [&](int parent, int depth, const QStringList& names) {
+            const QVariant reply = menuCall(u"GetLayout"_s, {parent, depth, names}).arguments().value(1);
+            return qdbus_cast<DBusMenuLayoutItem>(reply);
+        };
+        const auto group = [&](const QList<int>& ids, const QStringList& names) {
+            const QVariant reply =
+                menuCall(u"GetGroupProperties"_s, {QVariant::fromValue(ids), names}).arguments().value(0);
+            return qdbus_cast<DBusMenuItemList>(reply);
+        };
+
+        const DBusMenuLayoutItem root = layout(0, -1, {});
+        QCOMPARE(root.id, 0);
+        QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
+        QCOMPARE(root.children.size(), 2);
+        const QStringList labels{u"Open quendle2"_s, u"Quit quendle2"_s};
+        for (int i = 0; i < 2; ++i) {
+            const DBusMenuLayoutItem& child = root.children.at(i);
+            QCOMPARE(child.id, i + 1);
+            QCOMPARE(child.properties.value(u"label"_s).toString(), labels.at(i));
+            QVERIFY(child.children.isEmpty() && child.properties.value(u"enabled"_s).toBool() &&
+                    child.properties.value(u"visible"_s).toBool());
+        }
+        // Depth 0 is the item alone; a property list keeps only the properties named.
+        QVERIFY(layout(0, 0, {}).children.isEmpty());
+        const DBusMenuLayoutItem labelsOnly = layout(0, 1, {u"label"_s});
+        QVERIFY(labelsOnly.properties.isEmpty());
+        QCOMPARE(labelsOnly.children.value(1).properties, (QVariantMap{{u"label"_s, labels.at(1)}}));
+        QCOMPARE(layout(2, -1, {}).properties.value(u"label"_s).toString(), labels.at(1));
+        QCOMPARE(menuCall(u"GetLayout"_s, {42, -1, QStringList()}).type(), QDBusMessage::ErrorMessage);
+
+        const QVariantMap properties = allProperties(item, SniStatusItem::menuPath(), menuInterface);
+        QCOMPARE(properties.value(u"Version"_s), QVariant(3u));
+        QCOMPARE(properties.value(u"TextDirection"_s).toString(), u"ltr"_s);
+        QCOMPARE(properties.value(u"Status"_s).toString(), u"normal"_s);
+
+        // Unknown ids are left out, the others answered in the order asked; no ids at all means every item.
+        const DBusMenuItemList items = group({2, 1, 9}, {u"label"_s});
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items.at(0).id, 2);
+        QCOMPARE(items.at(0).properties, (QVariantMap{{u"label"_s, labels.at(1)}}));
+        QCOMPARE(items.at(1).id, 1);
+        QCOMPARE(group({}, {}).size(), 3);
+
+        const QVariant label = menuCall(u"GetProperty"_s, {1, u"label"_s}).arguments().value(0);
+        QCOMPARE(label.value<QDBusVariant>().variant().toString(), labels.at(0));
+        QCOMPARE(menuCall(u"GetProperty"_s, {1, u"icon-name"_s}).type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(menuCall(u"GetProperty"_s, {5, u"label"_s}).type(), QDBusMessage::ErrorMessage);
+
+        QCOMPARE(menuCall(u"AboutToShow"_s, {0}).arguments(), QVariantList{false});
+        const QDBusMessage shown =
+            menuCall(u"AboutToShowGroup"_s, {QVariant::fromValue(QList<int>{0, 1, 9})});
+        QCOMPARE(qdbus_cast<QList<int>>(shown.arguments().value(0)), QList<int>{});
+        QCOMPARE(qdbus_cast<QList<int>>(shown.arguments().value(1)), QList<int>{9});
+    }
+
+    void factoryPrefersStatusNotifierItem() {
+        // The factory's bus must be the private one, or this test would be about the machine's desktop.
+        QDBusConnection session = QDBusConnection::sessionBus();
+        const QString probe = u"org.quendle2.Test.Probe%1"_s.arg(QCoreApplication::applicationPid());
+        QVERIFY(session.registerService(probe));
+        QVERIFY(m_client.interface()->isServiceRegistered(probe).value());
+        QVERIFY(session.unregisterService(probe));
+
+        std::unique_ptr<StatusItem> item = createStatusItem();
+        auto* sni = dynamic_cast<SniStatusItem*>(item.get());
+        QVERIFY(sni != nullptr);
+        QTRY_COMPARE(m_watcher->registeredItems(),
+                     QStringList{sni->serviceName() + SniStatusItem::itemPath()});
+
+        // Without a watcher: the tray icon where there is a tray, else nothing.
+        m_watcher->stop();
+        item = createStatusItem();
+        QVERIFY(QSystemTrayIcon::isSystemTrayAvailable()
+                    ? dynamic_cast<TrayStatusItem*>(item.get()) != nullptr
+                    : item == nullptr);
+    }
 
 private:
-    QDBusMessage call(const QString& service, const QString& path, const QString& interface,
-                      const QString& method, const QVariantList& arguments = {});
-    QDBusMessage getProperty(const QString& service, const QString& path, const QString& interface,
-                             const QString& name);
-    QVariant itemProperty(const SniStatusItem& item, const QString& name);
-    /// A round trip to the daemon: what this connection sent before (match rules included) has arrived.
-    void syncClient();
-    void startWatcherOnFreshConnection();
+    QDBusMessage call(const SniStatusItem& item, const QString& path, const QString& interface,
+                      const QString& method, const QVariantList& arguments = {}) {
+        QDBusMessage message = QDBusMessage::createMethodCall(item.serviceName(), path, interface, method);
+        message.setArguments(arguments);
+        // The item answers from this very thread, so the wait must keep the event loop running.
+        return m_client.call(message, QDBus::BlockWithGui, 10000);
+    }
+
+    QVariantMap allProperties(const SniStatusItem& item, const QString& path, const QString& interface) {
+        // Hosts such as GNOME's extension read everything at once: one property that fails to marshal spoils
+        // the whole answer.
+        return qdbus_cast<QVariantMap>(
+            call(item, path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {interface})
+                .arguments()
+                .value(0));
+    }
+
+    void startWatcherOnFreshConnection() {
+        // A connection of its own per watcher, as a watcher is a process of its own: closing it is what a
+        // crashing watcher does to the bus.
+        cleanup();
+        const QString name = u"sni-watcher-%1"_s.arg(++m_watchers);
+        m_watcher =
+            std::make_unique<FakeStatusNotifierWatcher>(QDBusConnection::connectToBus(m_bus.address(), name));
+        QVERIFY(m_watcher->start());
+    }
 
     PrivateSessionBus m_bus;
     QDBusConnection m_itemBus{u"unconnected"_s};
     QDBusConnection m_client{u"unconnected"_s};
-    QDBusConnection m_watcherBus{u"unconnected"_s};
-    QString m_watcherConnectionName;
-    int m_watcherConnections = 0;
+    int m_watchers = 0;
     std::unique_ptr<FakeStatusNotifierWatcher> m_watcher;
 };
-
-void TestSni::initTestCase() {
-    if (PrivateSessionBus::daemonProgram().isEmpty()) {
-        QSKIP("dbus-daemon is not installed");
-    }
-    QString error;
-    QVERIFY2(m_bus.start(&error), qPrintable(error));
-    // The factory always uses the session bus: point it at the private one before anything opens it.
-    qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
-
-    m_itemBus = QDBusConnection::connectToBus(m_bus.address(), u"sni-item"_s);
-    m_client = QDBusConnection::connectToBus(m_bus.address(), u"sni-host"_s);
-    QVERIFY2(m_itemBus.isConnected(), qPrintable(m_itemBus.lastError().message()));
-    QVERIFY2(m_client.isConnected(), qPrintable(m_client.lastError().message()));
-}
-
-void TestSni::init() {
-    startWatcherOnFreshConnection();
-}
-
-void TestSni::cleanup() {
-    m_watcher.reset();
-    if (!m_watcherConnectionName.isEmpty()) {
-        m_watcherBus = QDBusConnection(u"unconnected"_s);
-        QDBusConnection::disconnectFromBus(m_watcherConnectionName);
-        m_watcherConnectionName.clear();
-    }
-}
-
-void TestSni::cleanupTestCase() {
-    m_itemBus = QDBusConnection(u"unconnected"_s);
-    m_client = QDBusConnection(u"unconnected"_s);
-    QDBusConnection::disconnectFromBus(u"sni-item"_s);
-    QDBusConnection::disconnectFromBus(u"sni-host"_s);
-}
-
-void TestSni::startWatcherOnFreshConnection() {
-    // A connection of its own per watcher, as a watcher is a process of its own: closing it is what a
-    // crashing watcher does to the bus.
-    cleanup();
-    m_watcherConnectionName = u"sni-watcher-%1"_s.arg(++m_watcherConnections);
-    m_watcherBus = QDBusConnection::connectToBus(m_bus.address(), m_watcherConnectionName);
-    QVERIFY(m_watcherBus.isConnected());
-    m_watcher = std::make_unique<FakeStatusNotifierWatcher>(m_watcherBus);
-    QVERIFY(m_watcher->start());
-}
-
-QDBusMessage TestSni::call(const QString& service, const QString& path, const QString& interface,
-                           const QString& method, const QVariantList& arguments) {
-    QDBusMessage message = QDBusMessage::createMethodCall(service, path, interface, method);
-    message.setArguments(arguments);
-    // The item answers from this very thread, so the wait must keep the event loop running.
-    return m_client.call(message, QDBus::BlockWithGui, 10000);
-}
-
-QDBusMessage TestSni::getProperty(const QString& service, const QString& path, const QString& interface,
-                                  const QString& name) {
-    return call(service, path, propertiesInterface, u"Get"_s, {interface, name});
-}
-
-QVariant TestSni::itemProperty(const SniStatusItem& item, const QString& name) {
-    const QDBusMessage reply =
-        getProperty(item.serviceName(), SniStatusItem::itemPath(), SniStatusItem::itemInterface(), name);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1) {
-        qWarning().noquote() << "Get" << name << "failed:" << reply.errorMessage();
-        return {};
-    }
-    return reply.arguments().constFirst().value<QDBusVariant>().variant();
-}
-
-void TestSni::syncClient() {
-    QVERIFY(m_client.interface()->isServiceRegistered(u"org.freedesktop.DBus"_s).value());
-}
-
-void TestSni::interfacesHaveTheProtocolSignatures() {
-    SniStatusItem item(m_itemBus);
-    QVERIFY(item.isExported());
-
-    const auto introspect = [this, &item](const QString& path) {
-        const QDBusMessage reply =
-            call(item.serviceName(), path, u"org.freedesktop.DBus.Introspectable"_s, u"Introspect"_s);
-        return reply.arguments().value(0).toString();
-    };
-
-    // Hosts call by signature: a method whose types differ by one letter is a method they cannot find.
-    const QStringList itemMembers{
-        u"method Activate(ii) -> "_s,
-        u"method ContextMenu(ii) -> "_s,
-        u"method Scroll(is) -> "_s,
-        u"method SecondaryActivate(ii) -> "_s,
-        u"property AttentionIconName s read"_s,
-        u"property AttentionIconPixmap a(iiay) read"_s,
-        u"property AttentionMovieName s read"_s,
-        u"property Category s read"_s,
-        u"property IconName s read"_s,
-        u"property IconPixmap a(iiay) read"_s,
-        u"property IconThemePath s read"_s,
-        u"property Id s read"_s,
-        u"property ItemIsMenu b read"_s,
-        u"property Menu o read"_s,
-        u"property OverlayIconName s read"_s,
-        u"property OverlayIconPixmap a(iiay) read"_s,
-        u"property Status s read"_s,
-        u"property Title s read"_s,
-        u"property ToolTip (sa(iiay)ss) read"_s,
-        u"property WindowId i read"_s,
-        u"property XAyatanaLabel s read"_s,
-        u"property XAyatanaLabelGuide s read"_s,
-        u"signal NewAttentionIcon()"_s,
-        u"signal NewIcon()"_s,
-        u"signal NewOverlayIcon()"_s,
-        u"signal NewStatus(s)"_s,
-        u"signal NewTitle()"_s,
-        u"signal NewToolTip()"_s,
-        u"signal XAyatanaNewLabel(ss)"_s,
-    };
-    QCOMPARE(introspectedMembers(introspect(SniStatusItem::itemPath()), SniStatusItem::itemInterface()),
-             itemMembers);
-
-    const QStringList menuMembers{
-        u"method AboutToShow(i) -> b"_s,
-        u"method AboutToShowGroup(ai) -> aiai"_s,
-        u"method Event(isvu) -> "_s,
-        u"method EventGroup(a(isvu)) -> ai"_s,
-        u"method GetGroupProperties(aias) -> a(ia{sv})"_s,
-        u"method GetLayout(iias) -> u(ia{sv}av)"_s,
-        u"method GetProperty(is) -> v"_s,
-        u"property IconThemePath as read"_s,
-        u"property Status s read"_s,
-        u"property TextDirection s read"_s,
-        u"property Version u read"_s,
-        u"signal ItemActivationRequested(iu)"_s,
-        u"signal ItemsPropertiesUpdated(a(ia{sv})a(ias))"_s,
-        u"signal LayoutUpdated(ui)"_s,
-    };
-    QCOMPARE(introspectedMembers(introspect(SniStatusItem::menuPath()), menuInterface), menuMembers);
-}
-
-void TestSni::registersWithWatcher() {
-    SniStatusItem item(m_itemBus);
-    QSignalSpy registered(&item, &SniStatusItem::registeredWithWatcher);
-    QVERIFY(item.isExported());
-    QVERIFY(QRegularExpression(
-                u"^org\\.kde\\.StatusNotifierItem-%1-\\d+$"_s.arg(QCoreApplication::applicationPid()))
-                .match(item.serviceName())
-                .hasMatch());
-    QVERIFY(m_client.interface()->isServiceRegistered(item.serviceName()).value());
-
-    QTRY_COMPARE(m_watcher->registeredItems(), QStringList{item.serviceName() + SniStatusItem::itemPath()});
-    QTRY_COMPARE(registered.count(), 1);
-}
-
-void TestSni::registersWhenWatcherStartsLater() {
-    m_watcher->stop();
-    SniStatusItem item(m_itemBus);
-    QSignalSpy registered(&item, &SniStatusItem::registeredWithWatcher);
-    // The daemon handles a connection's messages in order: once it answers this, it has refused the
-    // item's first registration for want of a watcher, and only the watcher's arrival can bring a second.
-    QVERIFY(m_itemBus.interface()->isServiceRegistered(item.serviceName()).value());
-
-    QVERIFY(m_watcher->start());
-    QTRY_COMPARE(m_watcher->registeredItems(), QStringList{item.serviceName() + SniStatusItem::itemPath()});
-    QTRY_COMPARE(registered.count(), 1);
-}
-
-void TestSni::registersAgainWhenWatcherReturns() {
-    SniStatusItem item(m_itemBus);
-    const QString entry = item.serviceName() + SniStatusItem::itemPath();
-    QTRY_COMPARE(m_watcher->registeredItems(), QStringList{entry});
-
-    // The watcher's process goes away with its connection; a new one starts knowing no items.
-    startWatcherOnFreshConnection();
-    QVERIFY(m_watcher->registeredItems().isEmpty());
-    QTRY_COMPARE(m_watcher->registeredItems(), QStringList{entry});
-
-    // A watcher that releases its name and takes it again on the same connection counts as a new one too.
-    m_watcher->stop();
-    QVERIFY(m_watcher->start());
-    QTRY_COMPARE(m_watcher->registeredItems(), QStringList{entry});
-}
-
-void TestSni::registersWithWatcherInAnotherProcess() {
-    m_watcher->stop();
-    QProcess watcher;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_bus.address());
-    watcher.setProcessEnvironment(environment);
-    watcher.start(QStringLiteral(FAKE_SNI_WATCHER), {});
-    QVERIFY2(watcher.waitForStarted(), qPrintable(watcher.errorString()));
-    const auto readLine = [&watcher]() -> QByteArray {
-        while (!watcher.canReadLine()) {
-            if (!watcher.waitForReadyRead(10000)) {
-                return "(no line; stderr: " + watcher.readAllStandardError() + ")";
-            }
-        }
-        return watcher.readLine().trimmed();
-    };
-    QCOMPARE(readLine(), QByteArray("ready"));
-
-    auto item = std::make_unique<SniStatusItem>(m_itemBus);
-    const QByteArray entry = (item->serviceName() + SniStatusItem::itemPath()).toUtf8();
-    QCOMPARE(readLine(), "registered " + entry);
-    item.reset();
-    QCOMPARE(readLine(), "unregistered " + entry);
-
-    watcher.terminate();
-    QVERIFY(watcher.waitForFinished(10000));
-}
-
-void TestSni::leavesWatcherWhenDestroyed() {
-    auto item = std::make_unique<SniStatusItem>(m_itemBus);
-    const QString service = item->serviceName();
-    QTRY_COMPARE(m_watcher->registeredItems().size(), 1);
-    QSignalSpy unregistered(m_watcher.get(), &FakeStatusNotifierWatcher::itemUnregistered);
-
-    item.reset();
-    QTRY_COMPARE(unregistered.count(), 1);
-    QCOMPARE(unregistered.constFirst().constFirst().toString(), service + SniStatusItem::itemPath());
-    QVERIFY(!m_client.interface()->isServiceRegistered(service).value());
-
-    // The objects went with it, so the next item on this connection can publish its own.
-    SniStatusItem next(m_itemBus);
-    QVERIFY(next.isExported());
-}
-
-void TestSni::propertiesOverDBus() {
-    SniStatusItem item(m_itemBus);
-    item.setTitle(title);
-    QCOMPARE(item.title(), title);
-
-    QCOMPARE(itemProperty(item, u"Id"_s).toString(), u"quendle2"_s);
-    QCOMPARE(itemProperty(item, u"Category"_s).toString(), u"ApplicationStatus"_s);
-    QCOMPARE(itemProperty(item, u"Status"_s).toString(), u"Active"_s);
-    QCOMPARE(itemProperty(item, u"Title"_s).toString(), title);
-    QCOMPARE(itemProperty(item, u"XAyatanaLabel"_s).toString(), title);
-    QCOMPARE(itemProperty(item, u"XAyatanaLabelGuide"_s).toString(), title);
-    QCOMPARE(itemProperty(item, u"IconName"_s).toString(), u"org.quendle2.Quendle2"_s);
-    const QVariant itemIsMenu = itemProperty(item, u"ItemIsMenu"_s);
-    QCOMPARE(itemIsMenu.metaType(), QMetaType::fromType<bool>());
-    QCOMPARE(itemIsMenu.toBool(), false);
-    QCOMPARE(itemProperty(item, u"Menu"_s).value<QDBusObjectPath>().path(), u"/MenuBar"_s);
-
-    const QDBusArgument toolTipArgument = itemProperty(item, u"ToolTip"_s).value<QDBusArgument>();
-    QCOMPARE(toolTipArgument.currentSignature(), u"(sa(iiay)ss)"_s);
-    SniToolTip toolTip;
-    toolTipArgument >> toolTip;
-    QCOMPARE(toolTip.iconName, u"org.quendle2.Quendle2"_s);
-    QCOMPARE(toolTip.iconPixmaps.size(), 2);
-    QCOMPARE(toolTip.title, title);
-    QCOMPARE(toolTip.description, QString());
-
-    // GNOME's extension reads everything at once: one property that fails to marshal spoils the whole
-    // answer.
-    const QDBusMessage all = call(item.serviceName(), SniStatusItem::itemPath(), propertiesInterface,
-                                  u"GetAll"_s, {SniStatusItem::itemInterface()});
-    QCOMPARE(all.type(), QDBusMessage::ReplyMessage);
-    QVariantMap properties;
-    all.arguments().value(0).value<QDBusArgument>() >> properties;
-    for (const QString& name :
-         {u"Id"_s, u"Category"_s, u"Status"_s, u"Title"_s, u"IconName"_s, u"IconPixmap"_s, u"ToolTip"_s,
-          u"ItemIsMenu"_s, u"Menu"_s, u"XAyatanaLabel"_s, u"XAyatanaLabelGuide"_s}) {
-        QVERIFY2(properties.contains(name), qPrintable(name));
-    }
-    QCOMPARE(properties.value(u"XAyatanaLabel"_s).toString(), title);
-}
-
-void TestSni::iconPixmapsAreArgbInNetworkOrder() {
-    SniStatusItem item(m_itemBus);
-    const QDBusArgument argument = itemProperty(item, u"IconPixmap"_s).value<QDBusArgument>();
-    QCOMPARE(argument.currentSignature(), u"a(iiay)"_s);
-    SniIconPixmapList pixmaps;
-    argument >> pixmaps;
-    QCOMPARE(pixmaps.size(), 2);
-
-    for (const int size : {22, 64}) {
-        const auto found = std::find_if(pixmaps.cbegin(), pixmaps.cend(),
-                                        [size](const SniIconPixmap& pixmap) { return pixmap.width == size; });
-        QVERIFY2(found != pixmaps.cend(), qPrintable(u"no %1 px picture"_s.arg(size)));
-        QCOMPARE(found->height, size);
-        QCOMPARE(found->argb.size(), qsizetype(size) * size * 4);
-
-        const QImage reference = renderAppIcon(size).convertToFormat(QImage::Format_ARGB32);
-        QVERIFY(!reference.isNull());
-        int opaque = 0;
-        int clear = 0;
-        for (int y = 0; y < size; ++y) {
-            for (int x = 0; x < size; ++x) {
-                const QRgb pixel = reference.pixel(x, y);
-                const qsizetype at = (qsizetype(y) * size + x) * 4;
-                const auto byte = [&found, at](int i) { return uchar(found->argb.at(at + i)); };
-                if (byte(0) != qAlpha(pixel) || byte(1) != qRed(pixel) || byte(2) != qGreen(pixel) ||
-                    byte(3) != qBlue(pixel)) {
-                    QFAIL(qPrintable(u"%1 px: pixel (%2, %3) is %4 %5 %6 %7, expected ARGB %8"_s.arg(
-                        QString::number(size), QString::number(x), QString::number(y),
-                        QString::number(byte(0), 16), QString::number(byte(1), 16),
-                        QString::number(byte(2), 16), QString::number(byte(3), 16),
-                        QString::number(pixel, 16))));
-                }
-                opaque += qAlpha(pixel) == 255 ? 1 : 0;
-                clear += qAlpha(pixel) == 0 ? 1 : 0;
-            }
-        }
-        // A blank or fully filled square would pass the comparison above and show nothing.
-        QVERIFY(opaque > size * size / 4);
-        QVERIFY(clear > size * size / 8);
-    }
-
-    // The body of the train is red: alpha must come first and red before blue, whatever the CPU's order.
-    const SniIconPixmap& large = pixmaps.at(0).width == 64 ? pixmaps.at(0) : pixmaps.at(1);
-    const qsizetype body = (qsizetype(38) * 64 + 32) * 4;
-    QCOMPARE(uchar(large.argb.at(body)), uchar(0xff));
-    QVERIFY(uchar(large.argb.at(body + 1)) > uchar(large.argb.at(body + 3)) + 100);
-}
-
-void TestSni::setTitleSignalsNewLabel() {
-    SniStatusItem item(m_itemBus);
-    SignalRecorder recorder;
-    for (const QString& name : {u"XAyatanaNewLabel"_s, u"NewTitle"_s, u"NewToolTip"_s}) {
-        QVERIFY(m_client.connect(item.serviceName(), SniStatusItem::itemPath(),
-                                 SniStatusItem::itemInterface(), name, &recorder,
-                                 SLOT(record(QDBusMessage))));
-    }
-    syncClient();
-
-    item.setTitle(u"A"_s);
-    item.setTitle(u"A"_s);
-    item.setTitle(title);
-    // One sender's signals arrive in order: once the second label is here, a signal for the repeated
-    // title would have come before it.
-    QTRY_COMPARE(recorder.named(u"XAyatanaNewLabel"_s).size(), 2);
-    const QList<QDBusMessage> labels = recorder.named(u"XAyatanaNewLabel"_s);
-    QCOMPARE(labels.at(0).arguments(), (QVariantList{u"A"_s, u"A"_s}));
-    QCOMPARE(labels.at(1).arguments(), (QVariantList{title, title}));
-    QCOMPARE(labels.at(1).path(), SniStatusItem::itemPath());
-    QCOMPARE(labels.at(1).interface(), SniStatusItem::itemInterface());
-    QCOMPARE(recorder.named(u"NewTitle"_s).size(), 2);
-    QCOMPARE(recorder.named(u"NewToolTip"_s).size(), 2);
-
-    // A host re-reads on the signal and must find the new text.
-    QCOMPARE(itemProperty(item, u"XAyatanaLabel"_s).toString(), title);
-    QCOMPARE(itemProperty(item, u"Title"_s).toString(), title);
-}
-
-void TestSni::activateEmitsClicked() {
-    SniStatusItem item(m_itemBus);
-    QSignalSpy clicked(&item, &StatusItem::clicked);
-    QSignalSpy quit(&item, &StatusItem::quitRequested);
-    const auto itemCall = [&](const QString& method, const QVariantList& arguments) {
-        return call(item.serviceName(), SniStatusItem::itemPath(), SniStatusItem::itemInterface(), method,
-                    arguments);
-    };
-
-    QCOMPARE(itemCall(u"ContextMenu"_s, {0, 0}).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(itemCall(u"Scroll"_s, {120, u"vertical"_s}).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(itemCall(u"Activate"_s, {0, 0}).type(), QDBusMessage::ReplyMessage);
-    QTRY_COMPARE(clicked.count(), 1);
-    QCOMPARE(itemCall(u"SecondaryActivate"_s, {10, 20}).type(), QDBusMessage::ReplyMessage);
-    QTRY_COMPARE(clicked.count(), 2);
-
-    // Anything queued by the calls above has been delivered by now.
-    QCoreApplication::processEvents();
-    QCOMPARE(clicked.count(), 2);
-    QCOMPARE(quit.count(), 0);
-}
-
-void TestSni::menuLayoutListsTheEntries() {
-    SniStatusItem item(m_itemBus);
-    QCOMPARE(itemProperty(item, u"Menu"_s).value<QDBusObjectPath>().path(), SniStatusItem::menuPath());
-    const auto getLayout = [&](int parent, int depth, const QStringList& names) {
-        return call(item.serviceName(), SniStatusItem::menuPath(), menuInterface, u"GetLayout"_s,
-                    {parent, depth, names});
-    };
-
-    const QDBusMessage reply = getLayout(0, -1, {});
-    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(reply.signature(), u"u(ia{sv}av)"_s);
-    QCOMPARE(reply.arguments().at(0).toUInt(), 1u);
-    DBusMenuLayoutItem root;
-    reply.arguments().at(1).value<QDBusArgument>() >> root;
-    QCOMPARE(root.id, 0);
-    QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
-    QCOMPARE(root.children.size(), 2);
-    QCOMPARE(root.children.at(0).id, 1);
-    QCOMPARE(root.children.at(0).properties.value(u"label"_s).toString(), u"Open quendle2"_s);
-    QCOMPARE(root.children.at(1).id, 2);
-    QCOMPARE(root.children.at(1).properties.value(u"label"_s).toString(), u"Quit quendle2"_s);
-    for (const DBusMenuLayoutItem& child : root.children) {
-        QVERIFY(child.children.isEmpty());
-        QCOMPARE(child.properties.value(u"enabled"_s, false).toBool(), true);
-        QCOMPARE(child.properties.value(u"visible"_s, false).toBool(), true);
-    }
-
-    // Depth 0 is the item alone; a property list keeps only the properties named.
-    DBusMenuLayoutItem shallow;
-    getLayout(0, 0, {}).arguments().value(1).value<QDBusArgument>() >> shallow;
-    QCOMPARE(shallow.id, 0);
-    QVERIFY(shallow.children.isEmpty());
-
-    DBusMenuLayoutItem labelsOnly;
-    getLayout(0, 1, {u"label"_s}).arguments().value(1).value<QDBusArgument>() >> labelsOnly;
-    QVERIFY(labelsOnly.properties.isEmpty());
-    QCOMPARE(labelsOnly.children.size(), 2);
-    QCOMPARE(labelsOnly.children.at(1).properties, (QVariantMap{{u"label"_s, QVariant(u"Quit quendle2"_s)}}));
-
-    DBusMenuLayoutItem entry;
-    getLayout(2, -1, {}).arguments().value(1).value<QDBusArgument>() >> entry;
-    QCOMPARE(entry.id, 2);
-    QCOMPARE(entry.properties.value(u"label"_s).toString(), u"Quit quendle2"_s);
-
-    QCOMPARE(getLayout(42, -1, {}).type(), QDBusMessage::ErrorMessage);
-}
-
-void TestSni::menuPropertiesAndErrors() {
-    SniStatusItem item(m_itemBus);
-    const auto menuCall = [&](const QString& method, const QVariantList& arguments) {
-        return call(item.serviceName(), SniStatusItem::menuPath(), menuInterface, method, arguments);
-    };
-    const auto menuProperty = [&](const QString& name) {
-        return getProperty(item.serviceName(), SniStatusItem::menuPath(), menuInterface, name)
-            .arguments()
-            .value(0)
-            .value<QDBusVariant>()
-            .variant();
-    };
-
-    const QVariant version = menuProperty(u"Version"_s);
-    QCOMPARE(version.metaType(), QMetaType::fromType<uint>());
-    QCOMPARE(version.toUInt(), 3u);
-    QCOMPARE(menuProperty(u"TextDirection"_s).toString(), u"ltr"_s);
-    QCOMPARE(menuProperty(u"Status"_s).toString(), u"normal"_s);
-
-    const QDBusMessage group = menuCall(u"GetGroupProperties"_s,
-                                        {QVariant::fromValue(QList<int>{2, 1, 9}), QStringList{u"label"_s}});
-    QCOMPARE(group.signature(), u"a(ia{sv})"_s);
-    DBusMenuItemList items;
-    group.arguments().value(0).value<QDBusArgument>() >> items;
-    QCOMPARE(items.size(), 2);
-    QCOMPARE(items.at(0).id, 2);
-    QCOMPARE(items.at(0).properties, (QVariantMap{{u"label"_s, QVariant(u"Quit quendle2"_s)}}));
-    QCOMPARE(items.at(1).id, 1);
-    QCOMPARE(items.at(1).properties, (QVariantMap{{u"label"_s, QVariant(u"Open quendle2"_s)}}));
-
-    const QDBusMessage label = menuCall(u"GetProperty"_s, {1, u"label"_s});
-    QCOMPARE(label.arguments().value(0).value<QDBusVariant>().variant().toString(), u"Open quendle2"_s);
-    QCOMPARE(menuCall(u"GetProperty"_s, {1, u"icon-name"_s}).type(), QDBusMessage::ErrorMessage);
-    QCOMPARE(menuCall(u"GetProperty"_s, {5, u"label"_s}).type(), QDBusMessage::ErrorMessage);
-
-    const QDBusMessage aboutToShow = menuCall(u"AboutToShow"_s, {0});
-    QCOMPARE(aboutToShow.arguments(), QVariantList{false});
-
-    const QDBusMessage aboutToShowGroup =
-        menuCall(u"AboutToShowGroup"_s, {QVariant::fromValue(QList<int>{0, 1, 9})});
-    QCOMPARE(aboutToShowGroup.signature(), u"aiai"_s);
-    QCOMPARE(qdbus_cast<QList<int>>(aboutToShowGroup.arguments().value(0)), QList<int>{});
-    QCOMPARE(qdbus_cast<QList<int>>(aboutToShowGroup.arguments().value(1)), QList<int>{9});
-}
-
-void TestSni::menuEventsTriggerEntries() {
-    SniStatusItem item(m_itemBus);
-    QSignalSpy clicked(&item, &StatusItem::clicked);
-    QSignalSpy quit(&item, &StatusItem::quitRequested);
-    const QVariant noData = QVariant::fromValue(QDBusVariant(0));
-    const auto event = [&](int id, const QString& eventId) {
-        return call(item.serviceName(), SniStatusItem::menuPath(), menuInterface, u"Event"_s,
-                    {id, eventId, noData, 0u});
-    };
-
-    QCOMPARE(event(1, u"hovered"_s).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(event(0, u"opened"_s).type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(event(1, u"clicked"_s).type(), QDBusMessage::ReplyMessage);
-    QTRY_COMPARE(clicked.count(), 1);
-    QCOMPARE(quit.count(), 0);
-
-    QCOMPARE(event(2, u"clicked"_s).type(), QDBusMessage::ReplyMessage);
-    QTRY_COMPARE(quit.count(), 1);
-    QCOMPARE(clicked.count(), 1);
-
-    QCOMPARE(event(7, u"clicked"_s).type(), QDBusMessage::ErrorMessage);
-
-    const DBusMenuEventList events{{1, u"clicked"_s, QDBusVariant(0), 0},
-                                   {9, u"clicked"_s, QDBusVariant(0), 0}};
-    const QDBusMessage group = call(item.serviceName(), SniStatusItem::menuPath(), menuInterface,
-                                    u"EventGroup"_s, {QVariant::fromValue(events)});
-    QCOMPARE(group.type(), QDBusMessage::ReplyMessage);
-    QCOMPARE(qdbus_cast<QList<int>>(group.arguments().value(0)), QList<int>{9});
-    QTRY_COMPARE(clicked.count(), 2);
-
-    QCoreApplication::processEvents();
-    QCOMPARE(clicked.count(), 2);
-    QCOMPARE(quit.count(), 1);
-}
-
-void TestSni::factoryPrefersStatusNotifierItem() {
-    // The factory's bus must be the private one, or this test would be about the machine's desktop.
-    QDBusConnection session = QDBusConnection::sessionBus();
-    const QString probe = u"org.quendle2.Test.Probe%1"_s.arg(QCoreApplication::applicationPid());
-    QVERIFY(session.registerService(probe));
-    QVERIFY(m_client.interface()->isServiceRegistered(probe).value());
-    QVERIFY(session.unregisterService(probe));
-
-    std::unique_ptr<StatusItem> item = createStatusItem();
-    auto* sni = dynamic_cast<SniStatusItem*>(item.get());
-    QVERIFY(sni != nullptr);
-    QVERIFY(sni->isExported());
-    QTRY_COMPARE(m_watcher->registeredItems(), QStringList{sni->serviceName() + SniStatusItem::itemPath()});
-}
-
-void TestSni::factoryWithoutWatcher() {
-    m_watcher->stop();
-    std::unique_ptr<StatusItem> item = createStatusItem();
-    if (QSystemTrayIcon::isSystemTrayAvailable()) {
-        QVERIFY(dynamic_cast<TrayStatusItem*>(item.get()) != nullptr);
-    } else {
-        QVERIFY(item == nullptr);
-    }
-}
 
 QTEST_MAIN(TestSni)
 #include "tst_sni.moc"
