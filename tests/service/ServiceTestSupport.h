@@ -14,7 +14,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -57,19 +56,25 @@ inline QByteArray tripJson(const QList<StopDoc>& stops) {
     return QJsonDocument(QJsonObject{{u"trip"_s, QJsonObject{{u"stops"_s, array}}}}).toJson();
 }
 
+/// Throws, and so fails the test, when the document does not decode.
 inline ICETripInfo decodeTrip(const QByteArray& json) {
-    const auto decoded = ICETripInfo::decode(json);
-    if (!decoded.ok()) {
-        qFatal("test document does not decode: %s", qPrintable(decoded.error().description()));
-    }
-    return decoded.value();
+    return ICETripInfo::decode(json).value();
 }
 
 inline ICETripInfo route(const QList<StopDoc>& stops) {
     return decodeTrip(tripJson(stops));
 }
 
-/// A status document with only the fields the service reads (the others in declaration order are absent).
+/// Köln, Dortmund or Frankfurt, with their names.
+inline StopDoc stop(const QString& eva, std::optional<bool> passed = std::nullopt,
+                    Delay delay = std::nullopt) {
+    const QString name = eva == koeln      ? u"Köln Hbf"_s
+                         : eva == dortmund ? u"Dortmund Hbf"_s
+                                           : u"Frankfurt(Main)Hbf"_s;
+    return {eva, name, passed, std::move(delay)};
+}
+
+/// A status document with only the fields the service reads.
 inline ICEStatus statusWith(std::optional<bool> connection, std::optional<QString> internet,
                             std::optional<double> speed, std::optional<QString> trainType,
                             std::optional<QString> tzn) {
@@ -98,52 +103,34 @@ inline TripOutcome noRoute() {
 class LogCapture {
 public:
     LogCapture() {
-        lines().clear();
-        previous() = qInstallMessageHandler(&LogCapture::handle);
+        lines.clear();
+        previous = qInstallMessageHandler(&LogCapture::handle);
     }
-    ~LogCapture() { qInstallMessageHandler(previous()); }
+    ~LogCapture() { qInstallMessageHandler(previous); }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
-    bool has(QtMsgType type, const QString& text) const {
-        return std::any_of(lines().begin(), lines().end(),
-                           [&](const Line& line) { return line.type == type && line.text == text; });
-    }
+    bool has(QtMsgType type, const QString& text) const { return lines.contains({type, text}); }
     QStringList startingWith(const QString& prefix) const {
         QStringList texts;
-        for (const Line& line : lines()) {
-            if (line.text.startsWith(prefix)) {
-                texts << line.text;
+        for (const auto& [type, text] : lines) {
+            if (text.startsWith(prefix)) {
+                texts << text;
             }
         }
         return texts;
     }
-    qsizetype indexOf(const QString& text) const {
-        const auto found =
-            std::find_if(lines().begin(), lines().end(), [&](const Line& l) { return l.text == text; });
-        return found == lines().end() ? -1 : found - lines().begin();
-    }
 
 private:
-    struct Line {
-        QtMsgType type;
-        QString text;
-    };
-    static QList<Line>& lines() {
-        static QList<Line> captured;
-        return captured;
-    }
-    static QtMessageHandler& previous() {
-        static QtMessageHandler handler = nullptr;
-        return handler;
-    }
     static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
         if (context.category != nullptr && qstrcmp(context.category, lcTrainService().categoryName()) == 0) {
-            lines().append({type, text});
-        } else if (previous() != nullptr) {
-            previous()(type, context, text);
+            lines.append({type, text});
+        } else if (previous != nullptr) {
+            previous(type, context, text);
         }
     }
+    static inline QList<std::pair<QtMsgType, QString>> lines;
+    static inline QtMessageHandler previous = nullptr;
 };
 
 /// A service on a fresh store (or none), a scripted portal and a clock at 2024-05-01 08:15:00 UTC.
@@ -151,11 +138,7 @@ class Harness {
 public:
     explicit Harness(bool withStore = true) {
         if (withStore) {
-            auto opened = ModelContainer::open(dir.filePath(u"trips.sqlite"_s));
-            if (!opened.ok()) {
-                qFatal("cannot open the test store: %s", qPrintable(opened.error().description));
-            }
-            store = opened.takeValue();
+            store = ModelContainer::open(dir.filePath(u"trips.sqlite"_s)).takeValue(); // throws on failure
         }
         restartService();
     }
@@ -187,10 +170,9 @@ public:
         return trip;
     }
 
+    /// Oldest first.
     QList<StopSnapshot*> snapshots() const {
-        const auto fetched =
-            context()->fetch<StopSnapshot>(FetchDescriptor{{}, {{u"createdAt"_s, true}}, std::nullopt});
-        return fetched.ok() ? fetched.value() : QList<StopSnapshot*>{};
+        return context()->fetch<StopSnapshot>(FetchDescriptor{{}, {{u"createdAt"_s, true}}, {}}).value();
     }
 
     LogCapture log;
