@@ -4,6 +4,7 @@
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
 #include "portal/PortalClient.h"
+#include "store/Trip.h"
 
 #include <QDateTime>
 #include <QHash>

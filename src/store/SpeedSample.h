@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/PersistentModel.h"
+#include "store/Trip.h"
 
 #include <QDateTime>
 #include <QPointer>

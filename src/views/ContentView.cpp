@@ -1,0 +1,85 @@
+#include "views/ContentView.h"
+
+#include "platform/NotificationCenter.h"
+#include "views/DetailPaneView.h"
+#include "views/SettingsView.h"
+#include "views/SidebarView.h"
+#include "views/TripSelection.h"
+
+#include <QSplitter>
+#include <QStackedWidget>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int sidebarWidth = 260;
+constexpr int detailWidth = 640;
+
+} // namespace
+
+ContentView::ContentView(const ViewEnvironment& environment, OpenWindow openWindow, QWidget* parent)
+    : QMainWindow(parent)
+    , m_environment(environment)
+    , m_openWindow(std::move(openWindow))
+    , m_selection(new TripSelection(this))
+    , m_sidebar(new SidebarView(environment.context, m_selection))
+    , m_detailColumn(new QStackedWidget)
+    , m_detailPane(new DetailPaneView(environment, m_selection)) {
+    setObjectName(windowIdentifier);
+    setWindowTitle(u"quendle2"_s);
+
+    m_detailColumn->addWidget(m_detailPane);
+    auto* split = new QSplitter(Qt::Horizontal, this);
+    split->addWidget(m_sidebar);
+    split->addWidget(m_detailColumn);
+    split->setCollapsible(1, false);
+    split->setStretchFactor(1, 1);
+    split->setSizes({sidebarWidth, detailWidth});
+    setCentralWidget(split);
+    resize(sidebarWidth + detailWidth, 620);
+
+    connect(m_sidebar, &SidebarView::settingsChosen, this, &ContentView::showSettings);
+    connect(m_sidebar, &SidebarView::tripChosen, this, &ContentView::showDetailPane);
+    NotificationCenter::defaultCenter().addObserver(Notification::OpenMainWindowRequested, this, [this] {
+        if (m_openWindow) {
+            m_openWindow(windowIdentifier);
+        } else {
+            bringForward();
+        }
+    });
+}
+
+void ContentView::showSettings() {
+    if (m_settings) {
+        return;
+    }
+    // Built afresh on every visit: it creates the settings record if needed and hands the stored interval
+    // to the service each time it is shown.
+    m_settings = new SettingsView(m_environment);
+    m_detailColumn->addWidget(m_settings);
+    m_detailColumn->setCurrentWidget(m_settings);
+}
+
+void ContentView::showDetailPane() {
+    m_detailColumn->setCurrentWidget(m_detailPane);
+    if (m_settings) {
+        m_detailColumn->removeWidget(m_settings);
+        m_settings->hide();
+        m_settings->deleteLater();
+    }
+}
+
+void ContentView::bringForward() {
+    if (isMinimized()) {
+        showNormal();
+    } else {
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+} // namespace quendle2

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "views/ViewEnvironment.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+
+class QSplitter;
+class QStackedWidget;
+
+namespace quendle2 {
+
+class DetailPaneView;
+class SettingsView;
+class SidebarView;
+class TripSelection;
+
+/// The main window: the sidebar beside the detail column, which shows a trip or the settings.
+class ContentView final : public QMainWindow {
+    Q_OBJECT
+public:
+    /// Opens (or brings forward) the window with an identifier; the shell's action.
+    using OpenWindow = std::function<void(const QString& identifier)>;
+
+    /// The identifier of the main window.
+    static inline const QString windowIdentifier = QStringLiteral("main");
+
+    /// Without `openWindow`, a request to open "main" brings this window forward.
+    explicit ContentView(const ViewEnvironment& environment, OpenWindow openWindow = {},
+                         QWidget* parent = nullptr);
+
+    TripSelection* selection() const { return m_selection; }
+    SidebarView* sidebar() const { return m_sidebar; }
+    DetailPaneView* detailPane() const { return m_detailPane; }
+    /// The settings, while they fill the detail column.
+    SettingsView* settingsView() const { return m_settings; }
+
+    void showSettings();
+    void showDetailPane();
+
+private:
+    void bringForward();
+
+    ViewEnvironment m_environment;
+    OpenWindow m_openWindow;
+    TripSelection* m_selection;
+    SidebarView* m_sidebar;
+    QStackedWidget* m_detailColumn;
+    DetailPaneView* m_detailPane;
+    QPointer<SettingsView> m_settings;
+};
+
+} // namespace quendle2

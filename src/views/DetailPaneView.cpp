@@ -1,0 +1,71 @@
+#include "views/DetailPaneView.h"
+
+#include "store/LiveQueryModel.h"
+#include "store/Trip.h"
+#include "views/DetailChoice.h"
+#include "views/TripDetailView.h"
+#include "views/TripSelection.h"
+#include "views/ViewStyle.h"
+
+#include <QLabel>
+#include <QStackedLayout>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+DetailPaneView::DetailPaneView(const ViewEnvironment& environment, TripSelection* selection, QWidget* parent)
+    : QWidget(parent)
+    , m_environment(environment)
+    , m_selection(selection)
+    , m_trips(LiveQueryModel::allTrips(environment.context, this))
+    , m_stack(new QStackedLayout(this))
+    , m_hint(new QLabel(u"Select a trip or open Settings"_s, this)) {
+    m_hint->setAlignment(Qt::AlignCenter);
+    ViewStyle::style(m_hint, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+    m_stack->addWidget(m_hint);
+
+    connect(m_selection, &TripSelection::changed, this, &DetailPaneView::choose);
+    // Every change that can alter the choice: trips coming and going, and a trip starting or ending.
+    connect(m_trips, &QAbstractItemModel::rowsInserted, this, &DetailPaneView::choose);
+    connect(m_trips, &QAbstractItemModel::rowsRemoved, this, &DetailPaneView::choose);
+    connect(m_trips, &QAbstractItemModel::rowsMoved, this, &DetailPaneView::choose);
+    connect(m_trips, &QAbstractItemModel::modelReset, this, &DetailPaneView::choose);
+    connect(m_trips, &QAbstractItemModel::dataChanged, this, &DetailPaneView::choose);
+    choose();
+}
+
+Trip* DetailPaneView::shownTrip() const {
+    return m_detail != nullptr ? m_detail->trip() : nullptr;
+}
+
+bool DetailPaneView::showsHint() const {
+    return m_stack->currentWidget() == m_hint;
+}
+
+void DetailPaneView::choose() {
+    QList<Trip*> trips;
+    trips.reserve(m_trips->rowCount());
+    for (PersistentModel* record : m_trips->records()) {
+        trips.append(static_cast<Trip*>(record));
+    }
+    Trip* chosen = chooseDetailTrip(trips, m_selection->tripID());
+    if (chosen == shownTrip() && (chosen != nullptr || m_detail == nullptr)) {
+        return;
+    }
+    if (m_detail != nullptr) {
+        m_stack->removeWidget(m_detail);
+        m_detail->hide();
+        m_detail->deleteLater();
+        m_detail = nullptr;
+    }
+    if (chosen == nullptr) {
+        m_stack->setCurrentWidget(m_hint);
+        return;
+    }
+    m_detail = new TripDetailView(chosen, m_environment, this);
+    m_stack->addWidget(m_detail);
+    m_stack->setCurrentWidget(m_detail);
+}
+
+} // namespace quendle2

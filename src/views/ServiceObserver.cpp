@@ -1,0 +1,54 @@
+#include "views/ServiceObserver.h"
+
+#include "service/AppStore.h"
+#include "service/TrainService.h"
+
+#include <QTimer>
+
+namespace quendle2 {
+
+ServiceObserver::ServiceObserver(AppStore* store, QList<Signal> signalList, std::function<void()> changed,
+                                 QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_signals(std::move(signalList))
+    , m_changed(std::move(changed)) {
+    if (m_store != nullptr) {
+        connect(m_store, &AppStore::serviceChanged, this, [this] {
+            attach();
+            schedule();
+        });
+    }
+    attach();
+}
+
+TrainService* ServiceObserver::service() const {
+    return m_store != nullptr ? m_store->service() : nullptr;
+}
+
+void ServiceObserver::attach() {
+    for (const QMetaObject::Connection& connection : std::as_const(m_connections)) {
+        disconnect(connection);
+    }
+    m_connections.clear();
+    TrainService* current = service();
+    if (current == nullptr) {
+        return;
+    }
+    for (Signal signal : std::as_const(m_signals)) {
+        m_connections.append(connect(current, signal, this, &ServiceObserver::schedule));
+    }
+}
+
+void ServiceObserver::schedule() {
+    if (m_scheduled) {
+        return;
+    }
+    m_scheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_scheduled = false;
+        m_changed();
+    });
+}
+
+} // namespace quendle2

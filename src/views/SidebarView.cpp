@@ -1,0 +1,166 @@
+#include "views/SidebarView.h"
+
+#include "store/LiveQueryModel.h"
+#include "store/ModelContext.h"
+#include "store/Trip.h"
+#include "views/TripRowDelegate.h"
+#include "views/TripSelection.h"
+#include "views/ViewStyle.h"
+
+#include <QIcon>
+#include <QLabel>
+#include <QListView>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+Trip* tripAt(const QModelIndex& index) {
+    return qobject_cast<Trip*>(index.data(LiveQueryModel::RecordRole).value<QObject*>());
+}
+
+QIcon gearIcon() {
+    for (const QString& name : {u"preferences-system"_s, u"emblem-system"_s, u"settings-configure"_s}) {
+        if (QIcon::hasThemeIcon(name)) {
+            return QIcon::fromTheme(name);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidget* parent)
+    : QWidget(parent)
+    , m_context(context)
+    , m_selection(selection)
+    , m_trips(LiveQueryModel::tripsNewestFirst(context, this))
+    , m_list(new QListView(this))
+    , m_empty(new QLabel(u"No trips yet"_s, this))
+    , m_links(new QListWidget(this)) {
+    auto* header = new QLabel(u"Current & Recent Trips"_s, this);
+    ViewStyle::style(header, ViewStyle::Font::Caption, ViewStyle::secondary(palette()));
+    QFont headerFont = header->font();
+    headerFont.setWeight(QFont::DemiBold);
+    header->setFont(headerFont);
+    ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+
+    m_list->setModel(m_trips);
+    m_list->setItemDelegate(new TripRowDelegate(m_list));
+    m_list->setUniformItemSizes(true);
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setFrameShape(QFrame::NoFrame);
+    m_list->setContextMenuPolicy(Qt::CustomContextMenu);
+    m_list->setAttribute(Qt::WA_MacShowFocusRect, false);
+
+    auto* settings = new QListWidgetItem(gearIcon(), u"Settings"_s, m_links);
+    Q_UNUSED(settings)
+    m_links->setFrameShape(QFrame::NoFrame);
+    m_links->setFixedHeight(m_links->sizeHintForRow(0) + 2 * m_links->frameWidth() + 4);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 8, 4, 8);
+    layout->setSpacing(4);
+    layout->addWidget(header);
+    layout->addWidget(m_empty);
+    layout->addWidget(m_list, 1);
+    layout->addSpacing(8);
+    layout->addWidget(m_links);
+
+    connect(m_list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &SidebarView::userSelectionChanged);
+    connect(m_list, &QListView::customContextMenuRequested, this, &SidebarView::showContextMenu);
+    connect(m_links, &QListWidget::itemSelectionChanged, this, [this] {
+        if (!m_links->selectedItems().isEmpty()) {
+            m_list->clearSelection();
+            Q_EMIT settingsChosen();
+        }
+    });
+    connect(m_selection, &TripSelection::changed, this, &SidebarView::showSelection);
+    connect(m_trips, &LiveQueryModel::refreshed, this, &SidebarView::updateEmptyText);
+    connect(m_trips, &QAbstractItemModel::rowsRemoved, this, &SidebarView::updateEmptyText);
+    updateEmptyText();
+    showSelection();
+}
+
+bool SidebarView::showsEmptyText() const {
+    return !m_empty->isHidden();
+}
+
+QStringList SidebarView::contextMenuEntries(const Trip* trip) {
+    // A running trip is still being written to; it can go only once the service has closed it.
+    if (trip == nullptr || trip->active()) {
+        return {};
+    }
+    return {u"Delete Trip"_s};
+}
+
+void SidebarView::deleteTrip(Trip* trip) {
+    if (contextMenuEntries(trip).isEmpty()) {
+        return;
+    }
+    if (m_selection->tripID() == trip->id()) {
+        m_selection->setTripID(std::nullopt);
+    }
+    m_context->deleteRecord(trip);
+}
+
+void SidebarView::showSelection() {
+    m_showingSelection = true;
+    const std::optional<QUuid> id = m_selection->tripID();
+    QModelIndex target;
+    for (int row = 0; id && row < m_trips->rowCount(); ++row) {
+        const QModelIndex index = m_trips->index(row);
+        if (const Trip* trip = tripAt(index); trip != nullptr && trip->id() == *id) {
+            target = index;
+            break;
+        }
+    }
+    if (target.isValid()) {
+        m_list->selectionModel()->select(target, QItemSelectionModel::ClearAndSelect);
+        m_list->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
+    } else {
+        m_list->clearSelection();
+    }
+    m_showingSelection = false;
+}
+
+void SidebarView::userSelectionChanged() {
+    if (m_showingSelection) {
+        return;
+    }
+    const QModelIndexList selected = m_list->selectionModel()->selectedIndexes();
+    const Trip* trip = selected.isEmpty() ? nullptr : tripAt(selected.first());
+    m_selection->setTripID(trip != nullptr ? std::optional<QUuid>(trip->id()) : std::nullopt);
+    if (trip != nullptr) {
+        m_links->clearSelection();
+        Q_EMIT tripChosen();
+    }
+}
+
+void SidebarView::showContextMenu(const QPoint& position) {
+    Trip* trip = tripAt(m_list->indexAt(position));
+    if (contextMenuEntries(trip).isEmpty()) {
+        return;
+    }
+    QMenu menu(this);
+    QAction* remove = menu.addAction(QIcon::fromTheme(u"user-trash"_s), u"Delete Trip"_s);
+    QPointer<Trip> target(trip);
+    if (menu.exec(m_list->viewport()->mapToGlobal(position)) == remove && target) {
+        deleteTrip(target);
+    }
+}
+
+void SidebarView::updateEmptyText() {
+    const bool empty = m_trips->rowCount() == 0;
+    m_empty->setVisible(empty);
+    m_list->setVisible(!empty);
+}
+
+} // namespace quendle2

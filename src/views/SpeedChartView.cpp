@@ -1,0 +1,123 @@
+#include "views/SpeedChartView.h"
+
+#include "views/ViewStyle.h"
+
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QEvent>
+#include <QGraphicsLayout>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLocale>
+#include <QStackedLayout>
+#include <QValueAxis>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int messageMinimumHeight = 160;
+constexpr int chartMinimumHeight = 200;
+constexpr int chartInset = 8;
+constexpr int timeTickCount = 5;
+
+} // namespace
+
+SpeedChartView::SpeedChartView(QWidget* parent)
+    : RoundedPanel(false, parent)
+    , m_stack(new QStackedLayout(this))
+    , m_message(new QLabel(this))
+    , m_chartView(new QChartView(this))
+    , m_chart(new QChart)
+    , m_series(new QLineSeries(m_chart))
+    , m_timeAxis(new QDateTimeAxis(m_chart))
+    , m_speedAxis(new QValueAxis(m_chart)) {
+    m_message->setAlignment(Qt::AlignCenter);
+    ViewStyle::style(m_message, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+
+    m_chart->legend()->hide();
+    m_chart->setBackgroundVisible(false);
+    m_chart->setMargins(QMargins(chartInset, chartInset, chartInset, chartInset));
+    m_chart->layout()->setContentsMargins(0, 0, 0, 0);
+    m_chart->addSeries(m_series);
+    m_series->setName(u"Speed (km/h)"_s);
+
+    m_timeAxis->setTitleText(u"Time"_s);
+    m_timeAxis->setTickCount(timeTickCount);
+    m_timeAxis->setFormat(QLocale().timeFormat(QLocale::ShortFormat));
+    m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
+    m_series->attachAxis(m_timeAxis);
+
+    m_speedAxis->setTitleText(u"Speed (km/h)"_s);
+    m_speedAxis->setLabelFormat(u"%.0f"_s);
+    m_chart->addAxis(m_speedAxis, Qt::AlignLeft);
+    m_series->attachAxis(m_speedAxis);
+
+    m_chartView->setChart(m_chart);
+    m_chartView->setRenderHint(QPainter::Antialiasing);
+    // The panel paints the material; the chart's own view stays see-through.
+    m_chartView->setBackgroundBrush(Qt::NoBrush);
+    m_chartView->viewport()->setAutoFillBackground(false);
+    m_chartView->setFrameShape(QFrame::NoFrame);
+
+    m_stack->addWidget(m_message);
+    m_stack->addWidget(m_chartView);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    applyPalette();
+    setSamples({});
+}
+
+void SpeedChartView::setSamples(const QList<SpeedSample*>& samples) {
+    m_plot = SpeedChartPlot::from(samples);
+    if (m_plot.state != SpeedChartPlot::State::Chart) {
+        m_series->clear();
+        m_message->setText(SpeedChartPlot::message(m_plot.state));
+        m_stack->setCurrentWidget(m_message);
+        setMinimumHeight(messageMinimumHeight);
+        return;
+    }
+    m_series->replace(m_plot.points);
+    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(m_plot.points.first().x())),
+                         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(m_plot.points.last().x())));
+    m_speedAxis->setRange(0, m_plot.axisTop);
+    m_message->clear();
+    m_stack->setCurrentWidget(m_chartView);
+    setMinimumHeight(chartMinimumHeight);
+}
+
+QString SpeedChartView::message() const {
+    return m_stack->currentWidget() == m_message ? m_message->text() : QString();
+}
+
+void SpeedChartView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) {
+        applyPalette();
+    }
+    RoundedPanel::changeEvent(event);
+}
+
+void SpeedChartView::applyPalette() {
+    const QPalette& colours = palette();
+    const QColor text = colours.color(QPalette::WindowText);
+    const QColor dim = ViewStyle::secondary(colours);
+    QColor grid = dim;
+    grid.setAlphaF(0.3f);
+    for (QAbstractAxis* axis :
+         {static_cast<QAbstractAxis*>(m_timeAxis), static_cast<QAbstractAxis*>(m_speedAxis)}) {
+        axis->setLabelsBrush(text);
+        axis->setTitleBrush(text);
+        axis->setLinePenColor(dim);
+        axis->setGridLineColor(grid);
+    }
+    QPen line(ViewStyle::accent(colours));
+    line.setWidthF(2);
+    m_series->setPen(line);
+    QPalette messagePalette = m_message->palette();
+    messagePalette.setColor(QPalette::WindowText, dim);
+    m_message->setPalette(messagePalette);
+}
+
+} // namespace quendle2

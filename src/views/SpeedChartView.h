@@ -1,0 +1,48 @@
+#pragma once
+
+#include "views/RoundedPanel.h"
+#include "views/SpeedChartPlot.h"
+
+#include <QList>
+
+class QChart;
+class QChartView;
+class QDateTimeAxis;
+class QLabel;
+class QLineSeries;
+class QStackedLayout;
+class QValueAxis;
+
+namespace quendle2 {
+
+class SpeedSample;
+
+/// A trip's speed over time as one line, every sample drawn; a short message with fewer than two samples.
+class SpeedChartView final : public RoundedPanel {
+    Q_OBJECT
+public:
+    explicit SpeedChartView(QWidget* parent = nullptr);
+
+    /// Recomputes the plot from scratch and redraws.
+    void setSamples(const QList<SpeedSample*>& samples);
+    const SpeedChartPlot& plot() const { return m_plot; }
+    /// The message shown instead of a chart, or empty while the chart shows.
+    QString message() const;
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+private:
+    void applyPalette();
+
+    SpeedChartPlot m_plot;
+    QStackedLayout* m_stack;
+    QLabel* m_message;
+    QChartView* m_chartView;
+    QChart* m_chart;
+    QLineSeries* m_series;
+    QDateTimeAxis* m_timeAxis;
+    QValueAxis* m_speedAxis;
+};
+
+} // namespace quendle2

@@ -1,0 +1,206 @@
+#include "views/StopRow.h"
+
+#include "service/AppStore.h"
+#include "store/StopSnapshot.h"
+#include "views/RouteGlyph.h"
+#include "views/TripText.h"
+#include "views/ViewStyle.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int historyTimeWidth = 60;
+
+QLabel* label(QWidget* parent, ViewStyle::Font font, const QColor& colour = {}) {
+    auto* result = new QLabel(parent);
+    ViewStyle::style(result, font, colour);
+    return result;
+}
+
+void showTime(QLabel* target, const std::optional<QDateTime>& instant) {
+    target->setVisible(instant.has_value());
+    target->setText(instant ? TripText::timeOfDayText(*instant) : QString());
+}
+
+} // namespace
+
+StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
+    : QWidget(parent)
+    , m_environment(environment)
+    , m_header(new QWidget(this))
+    , m_marker(new RouteGlyph(RouteGlyph::Kind::Marker, m_header))
+    , m_target(new RouteGlyph(RouteGlyph::Kind::Target, m_header))
+    , m_chevron(new RouteGlyph(RouteGlyph::Kind::Chevron, m_header))
+    , m_history(new QWidget(this))
+    , m_historyLayout(new QVBoxLayout(m_history)) {
+    const QColor dim = ViewStyle::secondary(palette());
+
+    m_name = label(m_header, ViewStyle::Font::Body);
+    m_scheduledArrival = label(m_header, ViewStyle::Font::Body, dim);
+    m_actualArrival = label(m_header, ViewStyle::Font::Body);
+    auto* firstLine = new QHBoxLayout;
+    firstLine->setSpacing(6);
+    firstLine->addWidget(m_name);
+    firstLine->addWidget(m_scheduledArrival);
+    firstLine->addWidget(m_actualArrival);
+    firstLine->addStretch();
+
+    m_secondLine = new QWidget(m_header);
+    m_delay = label(m_secondLine, ViewStyle::Font::Caption, ViewStyle::orange(palette()));
+    m_departureWord = label(m_secondLine, ViewStyle::Font::Caption, dim);
+    m_departureWord->setText(u"dep"_s);
+    m_scheduledDeparture = label(m_secondLine, ViewStyle::Font::Caption, dim);
+    m_actualDeparture = label(m_secondLine, ViewStyle::Font::Caption, dim);
+    auto* secondLine = new QHBoxLayout(m_secondLine);
+    secondLine->setContentsMargins(0, 0, 0, 0);
+    secondLine->setSpacing(6);
+    for (QLabel* part : {m_delay, m_departureWord, m_scheduledDeparture, m_actualDeparture}) {
+        secondLine->addWidget(part);
+    }
+    secondLine->addStretch();
+
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(0);
+    texts->addLayout(firstLine);
+    texts->addWidget(m_secondLine);
+
+    m_target->setToolTip(u"This stop is selected for menubar arrival"_s);
+    auto* header = new QHBoxLayout(m_header);
+    header->setContentsMargins(0, 0, 0, 0);
+    header->setSpacing(8);
+    // The marker sits on the first line of text, not in the middle of two.
+    const int markerTop = (m_name->sizeHint().height() - m_marker->sizeHint().height()) / 2;
+    auto* markerColumn = new QVBoxLayout;
+    markerColumn->setContentsMargins(0, std::max(0, markerTop), 0, 0);
+    markerColumn->addWidget(m_marker);
+    markerColumn->addStretch();
+    header->addLayout(markerColumn);
+    header->addLayout(texts, 1);
+    header->addWidget(m_target, 0, Qt::AlignTop);
+    header->addWidget(m_chevron, 0, Qt::AlignTop);
+
+    m_historyLayout->setContentsMargins(16, 0, 0, 0);
+    m_historyLayout->setSpacing(2);
+    m_history->hide();
+
+    auto* content = new QVBoxLayout;
+    content->setContentsMargins(0, 4, 0, 4);
+    content->setSpacing(4);
+    content->addWidget(m_header);
+    content->addWidget(m_history);
+
+    auto* divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Sunken);
+
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addLayout(content);
+    outer->addWidget(divider);
+}
+
+void StopRow::setStop(const TrainService::TripStop& stop, qsizetype index,
+                      std::optional<qsizetype> currentStopIndex, const std::optional<QString>& targetEva) {
+    m_stop.emplace(stop);
+    m_marker->setMarker(RoutePresentation::marker(index, currentStopIndex, stop.passed));
+    m_name->setText(stop.name);
+    showTime(m_scheduledArrival, stop.scheduledArrival);
+    showTime(m_actualArrival, stop.actualArrival);
+
+    const std::optional<QString> delay = RoutePresentation::delayText(stop);
+    m_delay->setVisible(delay.has_value());
+    m_delay->setText(delay.value_or(QString()));
+    const bool departure = RoutePresentation::showsDeparture(stop);
+    m_departureWord->setVisible(departure);
+    showTime(m_scheduledDeparture, stop.scheduledDeparture);
+    showTime(m_actualDeparture, stop.actualDeparture);
+    m_secondLine->setVisible(delay.has_value() || departure);
+
+    m_target->setVisible(targetEva.has_value() && *targetEva == stop.eva);
+    if (m_expanded) {
+        reloadHistory();
+    }
+}
+
+void StopRow::setExpanded(bool expanded) {
+    m_expanded = expanded;
+    m_chevron->setExpanded(expanded);
+    if (expanded) {
+        reloadHistory();
+    }
+    m_history->setVisible(expanded);
+}
+
+RoutePresentation::Marker StopRow::marker() const {
+    return m_marker->marker();
+}
+
+bool StopRow::hasTargetMark() const {
+    return !m_target->isHidden();
+}
+
+QStringList StopRow::historyTexts() const {
+    return m_historyTexts;
+}
+
+void StopRow::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && m_header->geometry().contains(event->position().toPoint())) {
+        setExpanded(!m_expanded);
+        event->accept();
+        return;
+    }
+    QWidget::mouseReleaseEvent(event);
+}
+
+void StopRow::reloadHistory() {
+    while (QLayoutItem* item = m_historyLayout->takeAt(0)) {
+        delete item->widget();
+        delete item->layout();
+        delete item;
+    }
+    m_historyTexts.clear();
+    if (!m_stop) {
+        return;
+    }
+    const TrainService* service = m_environment.store != nullptr ? m_environment.store->service() : nullptr;
+    const QList<StopSnapshot*> history =
+        RoutePresentation::delayHistory(m_environment.context, service, m_stop->eva);
+    const QColor dim = ViewStyle::secondary(palette());
+    if (history.isEmpty()) {
+        QLabel* empty = label(m_history, ViewStyle::Font::Caption, dim);
+        empty->setText(u"No delay history"_s);
+        m_historyTexts << empty->text();
+        m_historyLayout->addWidget(empty);
+        return;
+    }
+    for (const StopSnapshot* snapshot : history) {
+        auto* line = new QWidget(m_history);
+        auto* row = new QHBoxLayout(line);
+        row->setContentsMargins(0, 0, 0, 0);
+        row->setSpacing(8);
+        QLabel* time = label(line, ViewStyle::Font::Caption);
+        time->setText(TripText::timeOfDayText(snapshot->createdAt()));
+        time->setFixedWidth(historyTimeWidth);
+        QLabel* delay = label(line, ViewStyle::Font::Caption);
+        delay->setText(snapshot->arrivalDelayText().value_or(QString()));
+        delay->setVisible(snapshot->arrivalDelayText().has_value());
+        row->addWidget(time);
+        row->addWidget(delay);
+        row->addStretch();
+        m_historyTexts << (time->text() + u' ' + delay->text()).trimmed();
+        m_historyLayout->addWidget(line);
+    }
+}
+
+} // namespace quendle2

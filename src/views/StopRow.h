@@ -1,0 +1,63 @@
+#pragma once
+
+#include "service/TrainService.h"
+#include "views/RoutePresentation.h"
+#include "views/ViewEnvironment.h"
+
+#include <QWidget>
+
+#include <optional>
+
+class QLabel;
+class QVBoxLayout;
+
+namespace quendle2 {
+
+class RouteGlyph;
+
+/// One stop of the route: marker, name and times, the target mark on the menu-bar stop, and on a click its
+/// delay history in the current trip, newest first.
+class StopRow final : public QWidget {
+    Q_OBJECT
+public:
+    StopRow(const ViewEnvironment& environment, QWidget* parent = nullptr);
+
+    /// Shows `stop` at `index` of the route; `currentStopIndex` and `targetEva` are the service's.
+    void setStop(const TrainService::TripStop& stop, qsizetype index,
+                 std::optional<qsizetype> currentStopIndex, const std::optional<QString>& targetEva);
+
+    bool isExpanded() const { return m_expanded; }
+    void setExpanded(bool expanded);
+    RoutePresentation::Marker marker() const;
+    bool hasTargetMark() const;
+    /// The texts of the history lines as shown ("No delay history" when there is none).
+    QStringList historyTexts() const;
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    void reloadHistory();
+
+    ViewEnvironment m_environment;
+    std::optional<TrainService::TripStop> m_stop;
+    bool m_expanded = false;
+
+    QWidget* m_header;
+    RouteGlyph* m_marker;
+    QLabel* m_name;
+    QLabel* m_scheduledArrival;
+    QLabel* m_actualArrival;
+    QWidget* m_secondLine;
+    QLabel* m_delay;
+    QLabel* m_departureWord;
+    QLabel* m_scheduledDeparture;
+    QLabel* m_actualDeparture;
+    RouteGlyph* m_target;
+    RouteGlyph* m_chevron;
+    QWidget* m_history;
+    QVBoxLayout* m_historyLayout;
+    QStringList m_historyTexts;
+};
+
+} // namespace quendle2

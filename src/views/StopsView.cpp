@@ -1,0 +1,85 @@
+#include "views/StopsView.h"
+
+#include "service/TrainService.h"
+#include "views/RoutePresentation.h"
+#include "views/ServiceObserver.h"
+#include "views/StopRow.h"
+#include "views/ViewStyle.h"
+
+#include <QLabel>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+StopsView::StopsView(const ViewEnvironment& environment, QWidget* parent)
+    : QWidget(parent)
+    , m_environment(environment)
+    , m_observer(new ServiceObserver(
+          environment.store,
+          {&TrainService::allStopsChanged, &TrainService::currentStopIndexChanged,
+           &TrainService::upcomingStopsChanged, &TrainService::selectedStopEvaChanged,
+           &TrainService::currentTripChanged},
+          [this] { refresh(); }, this))
+    , m_empty(new QLabel(u"No route data available"_s, this))
+    , m_scroll(new QScrollArea(this))
+    , m_list(new QWidget)
+    , m_listLayout(new QVBoxLayout(m_list)) {
+    auto* heading = new QLabel(u"Route"_s, this);
+    ViewStyle::style(heading, ViewStyle::Font::Headline);
+    ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+
+    m_listLayout->setContentsMargins(0, 0, 0, 0);
+    m_listLayout->setSpacing(8);
+    m_listLayout->addStretch();
+    m_scroll->setWidget(m_list);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_scroll->setMaximumHeight(maximumListHeight);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(heading);
+    layout->addWidget(m_scroll);
+    layout->addWidget(m_empty);
+    refresh();
+}
+
+bool StopsView::showsEmptyText() const {
+    return !m_empty->isHidden();
+}
+
+void StopsView::refresh() {
+    const TrainService* service = m_observer->service();
+    static const std::vector<TrainService::TripStop> none;
+    const std::vector<TrainService::TripStop>& stops = service != nullptr ? service->allStops() : none;
+    const auto count = static_cast<qsizetype>(stops.size());
+
+    m_empty->setVisible(count == 0);
+    m_scroll->setVisible(count > 0);
+    while (m_rows.size() > count) {
+        delete m_rows.takeLast();
+    }
+    while (m_rows.size() < count) {
+        auto* row = new StopRow(m_environment, m_list);
+        m_listLayout->insertWidget(m_listLayout->count() - 1, row);
+        m_rows.append(row);
+    }
+    if (count == 0) {
+        return;
+    }
+    const std::optional<QString> target =
+        RoutePresentation::targetEva(service->selectedStopEva(), service->upcomingStops());
+    for (qsizetype i = 0; i < count; ++i) {
+        m_rows[i]->setStop(stops[static_cast<std::size_t>(i)], i, service->currentStopIndex(), target);
+    }
+    // The list is as tall as its rows, up to the limit; past it, it scrolls.
+    m_scroll->setFixedHeight(std::min(maximumListHeight, m_list->sizeHint().height()));
+}
+
+} // namespace quendle2

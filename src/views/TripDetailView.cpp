@@ -1,0 +1,163 @@
+#include "views/TripDetailView.h"
+
+#include "platform/Clock.h"
+#include "store/Trip.h"
+#include "views/DestinationSelector.h"
+#include "views/SpeedChartView.h"
+#include "views/StatCard.h"
+#include "views/StopsView.h"
+#include "views/TripText.h"
+#include "views/ViewStyle.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, QWidget* parent)
+    : QScrollArea(parent)
+    , m_trip(trip)
+    , m_environment(environment) {
+    auto* content = new QWidget;
+    m_column = new QVBoxLayout(content);
+    m_column->setContentsMargins(ViewStyle::margin, ViewStyle::margin, ViewStyle::margin, ViewStyle::margin);
+    m_column->setSpacing(16);
+
+    m_title = new QLabel(content);
+    ViewStyle::style(m_title, ViewStyle::Font::Title);
+    m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_activeBadge = new QLabel(u"Active"_s, content);
+    ViewStyle::style(m_activeBadge, ViewStyle::Font::Caption, ViewStyle::green(palette()));
+    m_start = new QLabel(content);
+    m_dash = new QLabel(u"\u2013"_s, content);
+    m_end = new QLabel(content);
+    auto* header = new QHBoxLayout;
+    header->addWidget(m_title);
+    header->addWidget(m_activeBadge);
+    header->addStretch();
+    header->addWidget(m_start);
+    header->addWidget(m_dash);
+    header->addWidget(m_end);
+
+    auto* cards = new QHBoxLayout;
+    cards->setSpacing(24);
+    for (const QString& title : {u"Duration"_s, u"Max Speed"_s, u"Avg Speed"_s}) {
+        m_cards.append(new StatCard(title, QString(), content));
+        cards->addWidget(m_cards.last());
+    }
+    cards->addStretch();
+
+    auto* live = new QVBoxLayout;
+    live->setSpacing(8);
+    live->addLayout(header);
+    live->addLayout(cards);
+    m_column->addLayout(live);
+
+    auto* chartBlock = new QVBoxLayout;
+    chartBlock->setSpacing(8);
+    auto* chartHeading = new QLabel(u"Speed over time"_s, content);
+    ViewStyle::style(chartHeading, ViewStyle::Font::Headline);
+    m_chart = new SpeedChartView(content);
+    chartBlock->addWidget(chartHeading);
+    chartBlock->addWidget(m_chart);
+    m_column->addLayout(chartBlock);
+
+    m_stops = new StopsView(environment, content);
+    m_column->addWidget(m_stops);
+    m_column->addStretch();
+
+    setWidget(content);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    m_beat.setInterval(beatMilliseconds);
+    connect(&m_beat, &QTimer::timeout, this, &TripDetailView::refreshLiveBlock);
+
+    if (m_trip) {
+        for (auto changed : {&Trip::trainIdentifierChanged, &Trip::activeChanged, &Trip::startDateChanged,
+                             &Trip::endDateChanged, &Trip::maxSpeedChanged, &Trip::avgSpeedChanged}) {
+            connect(m_trip, changed, this, &TripDetailView::refreshLiveBlock);
+        }
+        connect(m_trip, &Trip::activeChanged, this, &TripDetailView::updateSelector);
+        connect(m_trip, &Trip::samplesChanged, this, &TripDetailView::scheduleChartRefresh);
+    }
+    refreshLiveBlock();
+    updateSelector();
+    refreshChart();
+}
+
+QString TripDetailView::titleText() const {
+    return m_title->text();
+}
+
+QStringList TripDetailView::timeTexts() const {
+    QStringList texts{m_start->text()};
+    if (!m_end->isHidden()) {
+        texts << m_dash->text() << m_end->text();
+    }
+    return texts;
+}
+
+bool TripDetailView::showsActiveBadge() const {
+    return !m_activeBadge->isHidden();
+}
+
+void TripDetailView::refreshLiveBlock() {
+    if (!m_trip) {
+        return;
+    }
+    const Clock& clock = m_environment.clock != nullptr ? *m_environment.clock : Clock::system();
+    m_title->setText(TripText::detailTitle(m_trip->trainIdentifier()));
+    m_activeBadge->setVisible(m_trip->active());
+    m_start->setText(TripText::timeOfDayText(m_trip->startDate()));
+    const std::optional<QDateTime> end = m_trip->endDate();
+    m_dash->setVisible(end.has_value());
+    m_end->setVisible(end.has_value());
+    m_end->setText(end ? TripText::timeOfDayText(*end) : QString());
+    m_cards[0]->setValue(TripText::durationText(m_trip->startDate(), end, clock.now()));
+    m_cards[1]->setValue(TripText::speedText(m_trip->maxSpeed()));
+    m_cards[2]->setValue(TripText::speedText(m_trip->avgSpeed()));
+}
+
+void TripDetailView::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    // Also after the window comes back from being minimised: the beat stops whenever nobody can see it.
+    refreshLiveBlock();
+    m_beat.start();
+}
+
+void TripDetailView::hideEvent(QHideEvent* event) {
+    QScrollArea::hideEvent(event);
+    m_beat.stop();
+}
+
+void TripDetailView::refreshChart() {
+    m_chartRefreshScheduled = false;
+    m_chart->setSamples(m_trip ? m_trip->samples() : QList<SpeedSample*>{});
+}
+
+void TripDetailView::scheduleChartRefresh() {
+    // Several samples may join in one turn (a cascade, a batch); the chart is rebuilt once.
+    if (!m_chartRefreshScheduled) {
+        m_chartRefreshScheduled = true;
+        QTimer::singleShot(0, this, &TripDetailView::refreshChart);
+    }
+}
+
+void TripDetailView::updateSelector() {
+    const bool wanted = m_trip && m_trip->active();
+    if (wanted && m_selector == nullptr) {
+        m_selector = new DestinationSelector(m_environment, widget());
+        m_column->insertWidget(m_column->indexOf(m_stops), m_selector);
+    } else if (!wanted && m_selector != nullptr) {
+        delete m_selector;
+        m_selector = nullptr;
+    }
+}
+
+} // namespace quendle2

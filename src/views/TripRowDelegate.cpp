@@ -1,0 +1,79 @@
+#include "views/TripRowDelegate.h"
+
+#include "store/LiveQueryModel.h"
+#include "store/Trip.h"
+#include "views/TripText.h"
+#include "views/ViewStyle.h"
+
+#include <QApplication>
+#include <QPainter>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int padding = 6;
+
+Trip* tripAt(const QModelIndex& index) {
+    return qobject_cast<Trip*>(index.data(LiveQueryModel::RecordRole).value<QObject*>());
+}
+
+} // namespace
+
+void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                            const QModelIndex& index) const {
+    QStyleOptionViewItem panel = option;
+    initStyleOption(&panel, index);
+    panel.text.clear();
+    QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &panel, painter, option.widget);
+
+    const Trip* trip = tripAt(index);
+    if (trip == nullptr) {
+        return;
+    }
+    const bool selected = option.state.testFlag(QStyle::State_Selected);
+    const QPalette& colours = option.palette;
+    const QColor text = colours.color(selected ? QPalette::HighlightedText : QPalette::Text);
+    const QColor dim = selected ? text : ViewStyle::secondary(colours);
+
+    const QFont body = ViewStyle::font(option.font, ViewStyle::Font::Body);
+    const QFont caption = ViewStyle::font(option.font, ViewStyle::Font::Caption);
+    const QRect area = option.rect.adjusted(padding * 2, padding, -padding * 2, -padding);
+
+    painter->save();
+    QRect titleArea = area;
+    if (trip->active()) {
+        const QString badge = u"Active"_s;
+        painter->setFont(caption);
+        painter->setPen(selected ? text : ViewStyle::green(colours));
+        painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, badge);
+        titleArea.setRight(area.right() - QFontMetrics(caption).horizontalAdvance(badge) - padding);
+    }
+    const QFontMetrics bodyMetrics(body);
+    const QFontMetrics captionMetrics(caption);
+    const int top = area.top() + (area.height() - bodyMetrics.height() - captionMetrics.height()) / 2;
+    painter->setFont(body);
+    painter->setPen(text);
+    painter->drawText(QRect(titleArea.left(), top, titleArea.width(), bodyMetrics.height()),
+                      Qt::AlignLeft | Qt::AlignVCenter,
+                      bodyMetrics.elidedText(TripText::rowTitle(trip->trainIdentifier()), Qt::ElideRight,
+                                             titleArea.width()));
+    painter->setFont(caption);
+    painter->setPen(dim);
+    painter->drawText(
+        QRect(titleArea.left(), top + bodyMetrics.height(), titleArea.width(), captionMetrics.height()),
+        Qt::AlignLeft | Qt::AlignVCenter, TripText::dateText(trip->startDate()));
+    painter->restore();
+}
+
+QSize TripRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& /*index*/) const {
+    const int height = QFontMetrics(ViewStyle::font(option.font, ViewStyle::Font::Body)).height() +
+                       QFontMetrics(ViewStyle::font(option.font, ViewStyle::Font::Caption)).height() +
+                       padding * 2;
+    return {200, height};
+}
+
+} // namespace quendle2

@@ -1,0 +1,54 @@
+#include "views/TripText.h"
+
+#include <QLocale>
+
+#include <cmath>
+#include <limits>
+
+namespace quendle2::TripText {
+
+using namespace Qt::Literals::StringLiterals;
+
+QString rowTitle(const QString& trainIdentifier) {
+    return trainIdentifier.isEmpty() ? u"Unknown Train"_s : trainIdentifier;
+}
+
+QString detailTitle(const QString& trainIdentifier) {
+    return trainIdentifier.isEmpty() ? u"Train"_s : trainIdentifier;
+}
+
+QString durationText(const QDateTime& start, const std::optional<QDateTime>& end, const QDateTime& now) {
+    const QDateTime until = end.value_or(now);
+    // Whole seconds, truncated toward zero, so that -5m59s reads "-5m" just as 5m59s reads "5m".
+    const qint64 seconds = start.msecsTo(until) / 1000;
+    const qint64 minutes = (seconds % 3600) / 60;
+    if (seconds < 3600) {
+        return u"%1m"_s.arg(minutes);
+    }
+    return u"%1h %2m"_s.arg(seconds / 3600).arg(minutes);
+}
+
+QString speedText(double kmh) {
+    const double whole = std::trunc(kmh);
+    // A speed that is not a number, or too large for an integer, must still give a text, not undefined
+    // behaviour in the conversion.
+    qint64 value = 0;
+    if (std::isfinite(whole) && std::fabs(whole) < 9.2e18) {
+        value = static_cast<qint64>(whole);
+    } else if (whole > 0) {
+        value = std::numeric_limits<qint64>::max();
+    } else if (whole < 0) {
+        value = std::numeric_limits<qint64>::min();
+    }
+    return u"%1 km/h"_s.arg(value);
+}
+
+QString dateText(const QDateTime& instant) {
+    return QLocale().toString(instant.toLocalTime().date(), QLocale::ShortFormat);
+}
+
+QString timeOfDayText(const QDateTime& instant) {
+    return QLocale().toString(instant.toLocalTime().time(), QLocale::ShortFormat);
+}
+
+} // namespace quendle2::TripText

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QPalette>
+
+class QLabel;
+class QWidget;
+
+namespace quendle2 {
+
+/// The named text styles and colours of the main window, derived from the desktop's font and palette so
+/// that they follow its theme, dark mode included.
+namespace ViewStyle {
+
+enum class Font { Body, Caption, Headline, Title };
+
+QFont font(const QFont& base, Font style);
+/// Dimmed text: the palette's text colour at reduced strength.
+QColor secondary(const QPalette& palette);
+QColor green(const QPalette& palette);
+QColor orange(const QPalette& palette);
+/// The accent: the desktop's selection colour.
+QColor accent(const QPalette& palette);
+/// A translucent panel behind cards and charts; `thick` is the denser one for stat cards.
+QColor material(const QPalette& palette, bool thick);
+bool isDark(const QPalette& palette);
+
+/// Gives a label one of the text styles, from the application font, and optionally a text colour. Views
+/// that hold coloured labels restyle them when the desktop's palette changes.
+void style(QLabel* label, Font font, const QColor& colour = {});
+
+/// Layout points of the main window.
+inline constexpr int margin = 16;
+inline constexpr int cornerRadius = 8;
+
+} // namespace ViewStyle
+} // namespace quendle2
