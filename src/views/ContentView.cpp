@@ -69,6 +69,7 @@ void ContentView::showDetailPane() {
         m_detailColumn->removeWidget(m_settings);
         m_settings->hide();
         m_settings->deleteLater();
+        m_settings = nullptr;
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "views/SettingsView.h"
 #include "views/ViewEnvironment.h"
 
 #include <QMainWindow>
@@ -13,7 +14,6 @@ class QStackedWidget;
 namespace quendle2 {
 
 class DetailPaneView;
-class SettingsView;
 class SidebarView;
 class TripSelection;
 

@@ -78,7 +78,7 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     connect(m_list, &QListView::customContextMenuRequested, this, &SidebarView::showContextMenu);
     connect(m_links, &QListWidget::itemSelectionChanged, this, [this] {
         if (!m_links->selectedItems().isEmpty()) {
-            m_list->clearSelection();
+            m_list->selectionModel()->clear();
             Q_EMIT settingsChosen();
         }
     });
@@ -126,7 +126,8 @@ void SidebarView::showSelection() {
         m_list->selectionModel()->select(target, QItemSelectionModel::ClearAndSelect);
         m_list->selectionModel()->setCurrentIndex(target, QItemSelectionModel::NoUpdate);
     } else {
-        m_list->clearSelection();
+        // The current row goes too: a view moves a removed current row's selection to its neighbour.
+        m_list->selectionModel()->clear();
     }
     m_showingSelection = false;
 }

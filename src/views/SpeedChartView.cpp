@@ -1,5 +1,6 @@
 #include "views/SpeedChartView.h"
 
+#include "views/TripText.h"
 #include "views/ViewStyle.h"
 
 #include <QChart>
@@ -13,6 +14,8 @@
 #include <QStackedLayout>
 #include <QValueAxis>
 
+#include <cmath>
+
 namespace quendle2 {
 
 using namespace Qt::Literals::StringLiterals;
@@ -23,6 +26,15 @@ constexpr int messageMinimumHeight = 160;
 constexpr int chartMinimumHeight = 200;
 constexpr int chartInset = 8;
 constexpr int timeTickCount = 5;
+
+double speedTickInterval(double axisTop) {
+    for (const double step : {10.0, 25.0, 50.0, 100.0, 250.0}) {
+        if (axisTop / step <= 6) {
+            return step;
+        }
+    }
+    return std::ceil(axisTop / 6 / 100) * 100;
+}
 
 } // namespace
 
@@ -47,12 +59,13 @@ SpeedChartView::SpeedChartView(QWidget* parent)
 
     m_timeAxis->setTitleText(u"Time"_s);
     m_timeAxis->setTickCount(timeTickCount);
-    m_timeAxis->setFormat(QLocale().timeFormat(QLocale::ShortFormat));
+    m_timeAxis->setFormat(TripText::timeOfDayFormat());
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_series->attachAxis(m_timeAxis);
 
     m_speedAxis->setTitleText(u"Speed (km/h)"_s);
     m_speedAxis->setLabelFormat(u"%.0f"_s);
+    m_speedAxis->setTickType(QValueAxis::TicksDynamic);
     m_chart->addAxis(m_speedAxis, Qt::AlignLeft);
     m_series->attachAxis(m_speedAxis);
 
@@ -83,6 +96,9 @@ void SpeedChartView::setSamples(const QList<SpeedSample*>& samples) {
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(m_plot.points.first().x())),
                          QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(m_plot.points.last().x())));
     m_speedAxis->setRange(0, m_plot.axisTop);
+    // Marks on round speeds from 0, rather than on fifths of an odd top such as 264.
+    m_speedAxis->setTickAnchor(0);
+    m_speedAxis->setTickInterval(speedTickInterval(m_plot.axisTop));
     m_message->clear();
     m_stack->setCurrentWidget(m_chartView);
     setMinimumHeight(chartMinimumHeight);

@@ -23,6 +23,8 @@ QString speedText(double kmh);
 QString dateText(const QDateTime& instant);
 /// The time of day of `instant` (hours and minutes) in the user's locale and time zone.
 QString timeOfDayText(const QDateTime& instant);
+/// The user's short time format without seconds, which some locales' short format carries.
+QString timeOfDayFormat();
 
 } // namespace TripText
 } // namespace quendle2

@@ -1,0 +1,106 @@
+// Renders the main window over a scripted store to PNG files in the build folder: the trip list, a running
+// trip with its chart and route, and the settings. The README's screenshots are these files.
+#include "ServiceTestSupport.h"
+#include "service/AppStore.h"
+#include "store/SpeedSample.h"
+#include "views/ContentView.h"
+#include "views/DetailPaneView.h"
+#include "views/SidebarView.h"
+#include "views/StopRow.h"
+#include "views/StopsView.h"
+#include "views/TripDetailView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QListView>
+#include <QSet>
+#include <QTest>
+
+#include <cmath>
+
+using namespace quendle2;
+using namespace quendle2::test;
+
+class ScreenshotsTest : public QObject {
+    Q_OBJECT
+
+private:
+    /// Fewer than a handful of colours means nothing but the background was drawn.
+    static void save(QWidget& window, const QString& name) {
+        QCoreApplication::processEvents();
+        const QImage image = window.grab().toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 3) {
+            for (int x = 0; x < image.width(); x += 3) {
+                colours.insert(image.pixel(x, y));
+            }
+        }
+        QVERIFY2(colours.size() > 16, qPrintable(name));
+        QDir().mkpath(QStringLiteral(QUENDLE2_SCREENSHOT_DIR));
+        const QString path = QStringLiteral(QUENDLE2_SCREENSHOT_DIR) + u'/' + name;
+        QVERIFY2(image.save(path), qPrintable(path));
+        QVERIFY(QFile(path).size() > 10'000);
+    }
+
+private Q_SLOTS:
+    void render() {
+        Harness h;
+        TrainService* service = h.service.get();
+        AppStore appStore(h.service.release());
+        ModelContext* context = h.context();
+
+        // Three earlier journeys, one without a train number.
+        const QStringList earlier{u"ICE 578"_s, u""_s, u"ICE 1007"_s};
+        for (int i = 0; i < earlier.size(); ++i) {
+            auto* trip =
+                new Trip(h.clock.now().addDays(-(i + 1) * 3).addSecs(-3600 * i), earlier.at(i), false);
+            trip->setEndDate(trip->startDate().addSecs(3 * 3600 + 1200 * i));
+            trip->setMaxSpeed(248.6 + i * 10);
+            trip->setAvgSpeed(163.2 - i * 9);
+            context->insert(trip);
+        }
+        // The running journey: two hours of samples, then the portal's route with its delays.
+        QFile document(QStringLiteral(QUENDLE2_TEST_DATA "/trip-2025-12.json"));
+        QVERIFY(document.open(QIODevice::ReadOnly));
+        const ICETripInfo info = decodeTrip(document.readAll());
+        h.clock.advance(-7200);
+        h.client->queueStatus(reached(u"ICE 272"_s, 0));
+        h.client->queueTrip(TripOutcome::success(info));
+        service->tick();
+        Trip* running = service->currentTrip();
+        QVERIFY(running != nullptr);
+        for (int s = 30; s <= 7200; s += 30) {
+            const double cruise = 120 + 80 * std::sin(s / 900.0) + 40 * std::sin(s / 170.0);
+            const double speed = s < 600 ? s * 0.3 : std::max(0.0, s > 3300 && s < 3600 ? 0.0 : cruise);
+            context->insert(new SpeedSample(running->startDate().addSecs(s), speed, running));
+        }
+        running->setMaxSpeed(running->positiveSpeedStats().maximum);
+        running->setAvgSpeed(running->positiveSpeedStats().average);
+        h.clock.advance(7200);
+        h.client->queueStatus(reached(u"ICE 272"_s, 231));
+        h.client->queueTrip(TripOutcome::success(info));
+        service->tick();
+        QCoreApplication::processEvents();
+
+        ContentView window({context, &appStore, &h.clock});
+        window.resize(1040, 860);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        TripDetailView* detail = window.detailPane()->detailView();
+        QCOMPARE(detail->trip(), running);
+        detail->stopsView()->rows().at(2)->setExpanded(true);
+        save(window, u"running-trip.png"_s);
+
+        QListView* list = window.sidebar()->tripList();
+        list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
+        QVERIFY(window.detailPane()->shownTrip() != running);
+        save(window, u"trip-list.png"_s);
+
+        window.showSettings();
+        save(window, u"settings.png"_s);
+    }
+};
+
+QTEST_MAIN(ScreenshotsTest)
+#include "tst_screenshots.moc"

@@ -1,0 +1,295 @@
+// The main window's widgets wired to a real store and a service on a scripted portal: deletion and the
+// detail pane's next choice, the settings record and its notifications, the destination selector, the route.
+#include "ServiceTestSupport.h"
+#include "platform/NotificationCenter.h"
+#include "service/AppStore.h"
+#include "store/AppSettings.h"
+#include "store/LiveQueryModel.h"
+#include "views/ContentView.h"
+#include "views/DestinationSelector.h"
+#include "views/DetailPaneView.h"
+#include "views/SettingsView.h"
+#include "views/SidebarView.h"
+#include "views/StatCard.h"
+#include "views/StopRow.h"
+#include "views/StopsView.h"
+#include "views/TripDetailView.h"
+#include "views/TripSelection.h"
+#include "views/TripText.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QListView>
+#include <QTest>
+
+using namespace quendle2;
+using namespace quendle2::test;
+
+namespace {
+
+/// The service lives in an AppStore, as in the application; the harness keeps the store, clock and portal.
+struct Fixture {
+    Fixture()
+        : service(h.service.get())
+        , appStore(h.service.release()) {}
+
+    void tick(StatusOutcome status, TripOutcome trip = noRoute()) {
+        h.client->queueStatus(std::move(status));
+        h.client->queueTrip(std::move(trip));
+        service->tick();
+        QCoreApplication::processEvents(); // the store commits, live queries and views catch up
+    }
+    ViewEnvironment environment() { return {h.context(), &appStore, &h.clock}; }
+
+    Harness h;
+    TrainService* service;
+    AppStore appStore;
+};
+
+QList<Trip*> tripsInStoreOrder(ModelContext* context) {
+    return context->fetch<Trip>().value();
+}
+
+} // namespace
+
+class ViewsTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void deletingTrips_data() {
+        QTest::addColumn<QList<bool>>("active"); // store order; trip i started i days after trip 0
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("deleted");
+        QTest::addColumn<int>("selectionAfter"); // -1: none
+        QTest::addColumn<int>("shownAfter");     // -1: the hint
+        QTest::newRow("selected trip: the active one shows next")
+            << QList<bool>{false, true, false} << 2 << 2 << -1 << 1;
+        QTest::newRow("selected trip, none active: first in store order, not the newest")
+            << QList<bool>{false, false, false} << 1 << 1 << -1 << 0;
+        QTest::newRow("the only trip: the hint") << QList<bool>{false} << 0 << 0 << -1 << -1;
+        QTest::newRow("another trip: selection untouched") << QList<bool>{false, false} << 0 << 1 << 0 << 0;
+        QTest::newRow("an active trip cannot be deleted") << QList<bool>{false, true} << 1 << 1 << 1 << 1;
+    }
+    void deletingTrips() {
+        QFETCH(QList<bool>, active);
+        QFETCH(int, selected);
+        QFETCH(int, deleted);
+        QFETCH(int, selectionAfter);
+        QFETCH(int, shownAfter);
+        Fixture f;
+        QList<Trip*> trips;
+        for (qsizetype i = 0; i < active.size(); ++i) {
+            trips.append(new Trip(journeyStart.addDays(i), u"ICE %1"_s.arg(i), active.at(i)));
+            f.h.context()->insert(trips.last());
+        }
+        ContentView window(f.environment());
+        window.show();
+        QCoreApplication::processEvents();
+        SidebarView* sidebar = window.sidebar();
+        QListView* list = sidebar->tripList();
+        // Newest first: the last inserted trip is on top.
+        QCOMPARE(sidebar->trips()->recordAt(0), trips.last());
+        const int row = static_cast<int>(active.size()) - 1 - selected;
+        list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(window.selection()->tripID(), trips.at(selected)->id());
+        QCOMPARE(window.detailPane()->shownTrip(), trips.at(selected));
+
+        QCOMPARE(SidebarView::contextMenuEntries(trips.at(deleted)),
+                 active.at(deleted) ? QStringList{} : QStringList{u"Delete Trip"_s});
+        sidebar->deleteTrip(trips.at(deleted));
+        QCoreApplication::processEvents();
+
+        QCOMPARE(window.selection()->tripID(),
+                 selectionAfter < 0 ? std::nullopt : std::optional(trips.at(selectionAfter)->id()));
+        QCOMPARE(window.detailPane()->shownTrip(), shownAfter < 0 ? nullptr : trips.at(shownAfter));
+        QCOMPARE(window.detailPane()->showsHint(), shownAfter < 0);
+        QCOMPARE(sidebar->showsEmptyText(), tripsInStoreOrder(f.h.context()).isEmpty());
+        QCOMPARE(tripsInStoreOrder(f.h.context()).size(), active.size() - (active.at(deleted) ? 0 : 1));
+    }
+
+    void newTripListedOnTopAndBadgeFollowsService() {
+        Fixture f;
+        Trip* old = f.h.addTrip(u"ICE 9"_s, 86400, false);
+        ContentView window(f.environment());
+        QCoreApplication::processEvents();
+        f.tick(reached(u"ICE 1"_s));
+        Trip* running = f.service->currentTrip();
+        QVERIFY(running != nullptr && running != old);
+        QCOMPARE(window.sidebar()->trips()->recordAt(0), running);
+        // No selection: the detail shows the active trip, with its badge and the destination selector.
+        TripDetailView* detail = window.detailPane()->detailView();
+        QCOMPARE(detail->trip(), running);
+        QVERIFY(detail->showsActiveBadge());
+        QVERIFY(detail->destinationSelector() != nullptr);
+        QVERIFY(SidebarView::contextMenuEntries(running).isEmpty());
+
+        running->setActive(false);
+        running->setEndDate(running->startDate().addSecs(7200));
+        QVERIFY(!detail->showsActiveBadge());
+        QVERIFY(detail->destinationSelector() == nullptr);
+        QVERIFY(detail->stopsView() != nullptr);
+        QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
+        QCOMPARE(detail->timeTexts(), (QStringList{TripText::timeOfDayText(running->startDate()), u"\u2013"_s,
+                                                   TripText::timeOfDayText(*running->endDate())}));
+        QCOMPARE(SidebarView::contextMenuEntries(running), QStringList{u"Delete Trip"_s});
+    }
+
+    void runningTripCountsOnTheBeat() {
+        Fixture f;
+        Trip* trip = f.h.addTrip(u""_s, 3570, true);
+        trip->setMaxSpeed(99.99);
+        TripDetailView view(trip, f.environment());
+        QCOMPARE(view.titleText(), u"Train"_s);
+        QCOMPARE(view.cards().at(0)->value(), u"59m"_s);
+        QCOMPARE(view.cards().at(1)->value(), u"99 km/h"_s);
+        QCOMPARE(view.cards().at(2)->value(), u"0 km/h"_s);
+        QCOMPARE(view.timeTexts().size(), 1);
+        QVERIFY(!view.beat().isActive());
+        view.show();
+        QVERIFY(view.beat().isActive());
+        QCOMPARE(view.beat().interval(), 10'000);
+        f.h.clock.advance(30);
+        QCOMPARE(view.cards().at(0)->value(), u"59m"_s); // nothing changed until the beat
+        QVERIFY(QMetaObject::invokeMethod(const_cast<QTimer*>(&view.beat()), "timeout")); // the beat fires
+        QCOMPARE(view.cards().at(0)->value(), u"1h 0m"_s);
+        trip->setAvgSpeed(150.6); // a record change shows at once
+        QCOMPARE(view.cards().at(2)->value(), u"150 km/h"_s);
+        view.hide();
+        QVERIFY(!view.beat().isActive());
+    }
+
+    void settingsView() {
+        Fixture f;
+        int posted = 0;
+        const auto token = NotificationCenter::defaultCenter().addObserver(Notification::SettingsDidChange,
+                                                                           [&] { ++posted; });
+        ContentView window(f.environment());
+        window.show();
+        window.showSettings();
+        QCoreApplication::processEvents();
+        SettingsView* settings = window.settingsView();
+        QVERIFY(settings != nullptr && settings->isVisible());
+        QCOMPARE(f.h.context()->fetch<AppSettings>().value().size(), 1);
+        for (QCheckBox* box : settings->switches()) {
+            QVERIFY2(box->isChecked(), qPrintable(box->text()));
+        }
+        QCOMPARE(settings->intervalSegments()->checkedId(), 0);
+        QCOMPARE(posted, 0);
+        QTRY_COMPARE(f.h.client->statusCalls(), 1); // showing hands the interval over: one poll at once
+        QCOMPARE(f.service->refreshInterval(), 5.0);
+
+        settings->switches()[4]->click(); // "Show Train Emoji" off
+        QCOMPARE(posted, 1);
+        QCOMPARE(settings->settings()->showTrainEmoji(), std::optional(false));
+        settings->switches()[0]->click();
+        settings->switches()[0]->click();
+        QCOMPARE(posted, 3);
+        QVERIFY(settings->settings()->showSpeed());
+
+        settings->intervalSegments()->button(4)->click(); // "60s"
+        QCOMPARE(settings->settings()->updateIntervalSeconds(), 60);
+        QCOMPARE(f.service->refreshInterval(), 60.0);
+        QCOMPARE(f.service->timer()->interval(), 60'000);
+        QCOMPARE(posted, 3);
+
+        // Away and back: a new view, the same record, and the stored interval handed over again.
+        window.showDetailPane();
+        f.service->setRefreshInterval(5);
+        window.showSettings();
+        QCoreApplication::processEvents();
+        QCOMPARE(f.h.context()->fetch<AppSettings>().value().size(), 1);
+        QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), 4);
+        QVERIFY(!window.settingsView()->switches()[4]->isChecked());
+        QCOMPARE(f.service->refreshInterval(), 60.0);
+        QCOMPARE(posted, 3);
+        NotificationCenter::defaultCenter().removeObserver(token);
+    }
+
+    void destinationSelector() {
+        Fixture f;
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route({stop(koeln), stop(dortmund), stop(frankfurt)})));
+        Trip* trip = f.service->currentTrip();
+        QVERIFY(trip != nullptr);
+        DestinationSelector selector(f.environment());
+        QComboBox* combo = selector.comboBox();
+        QCOMPARE(combo->count(), 4);
+        QCOMPARE(combo->itemText(0), u"Auto (next stop)"_s);
+        QCOMPARE(combo->itemText(2), u"Dortmund Hbf"_s);
+        QCOMPARE(combo->currentIndex(), 0);
+
+        Q_EMIT combo->activated(2);
+        QCOMPARE(f.service->selectedStopEva(), std::optional(dortmund));
+        QCOMPARE(trip->selectedStopEva(), std::optional(dortmund));
+        QCoreApplication::processEvents();
+        QCOMPARE(combo->currentIndex(), 2);
+
+        Q_EMIT combo->activated(0);
+        QCOMPARE(f.service->selectedStopEva(), std::nullopt);
+        QCOMPARE(trip->selectedStopEva(), std::nullopt);
+
+        // The route moves on: the menu follows the stops ahead.
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route({stop(koeln, true), stop(dortmund, true), stop(frankfurt)})));
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(1), u"Frankfurt(Main)Hbf"_s);
+    }
+
+    void routeRows() {
+        Fixture f;
+        ContentView window(f.environment());
+        StopsView stops(f.environment());
+        QVERIFY(stops.showsEmptyText());
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route(
+                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+2"_s)})));
+        f.h.clock.advance(60);
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route(
+                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)})));
+        QVERIFY(!stops.showsEmptyText());
+        const QList<StopRow*> rows = stops.rows();
+        QCOMPARE(rows.size(), 3);
+        using Marker = RoutePresentation::Marker;
+        const std::optional<qsizetype> current = f.service->currentStopIndex();
+        for (qsizetype i = 0; i < rows.size(); ++i) {
+            const Marker expected = current == i ? Marker::Current : i == 0 ? Marker::Passed : Marker::Ahead;
+            QCOMPARE(rows.at(i)->marker(), expected);
+        }
+        // No choice: the target is the first stop ahead; a choice moves it.
+        QVERIFY(!rows.at(0)->hasTargetMark() && rows.at(1)->hasTargetMark() && !rows.at(2)->hasTargetMark());
+        f.service->selectDestination(frankfurt);
+        QCoreApplication::processEvents();
+        QVERIFY(!rows.at(1)->hasTargetMark() && rows.at(2)->hasTargetMark());
+
+        // A click on the header expands the row: newest delay first.
+        StopRow* row = rows.at(2);
+        stops.resize(500, 400);
+        stops.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&stops));
+        QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
+        QVERIFY(row->isExpanded());
+        const QStringList history = row->historyTexts();
+        QCOMPARE(history.size(), 2);
+        QVERIFY2(history.at(0).endsWith(u"+5"_s) && history.at(1).endsWith(u"+2"_s),
+                 qPrintable(history.join(u"|"_s)));
+        rows.at(0)->setExpanded(true);
+        QCOMPARE(rows.at(0)->historyTexts(), QStringList{u"No delay history"_s});
+        QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
+        QVERIFY(!row->isExpanded());
+    }
+
+    void openMainWindowRequest() {
+        Fixture f;
+        QStringList opened;
+        ContentView window(f.environment(), [&](const QString& id) { opened << id; });
+        NotificationCenter::defaultCenter().post(Notification::OpenMainWindowRequested);
+        QCOMPARE(opened, QStringList{u"main"_s});
+        QCOMPARE(window.objectName(), u"main"_s);
+    }
+};
+
+QTEST_MAIN(ViewsTest)
+#include "tst_views.moc"
