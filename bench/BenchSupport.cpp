@@ -97,6 +97,45 @@ QByteArray syntheticTrip(int stopCount, int aheadDelayMinutes) {
     return QJsonDocument(QJsonObject{{"trip"_L1, trip}}).toJson(QJsonDocument::Compact);
 }
 
+SpeedProfile::SpeedProfile(std::mt19937& random)
+    : m_random(random) {
+    stop();
+}
+
+double SpeedProfile::next() {
+    if (m_standing > 0) {
+        --m_standing;
+        return 0;
+    }
+    if (m_untilBraking > 0) {
+        --m_untilBraking;
+        m_speed += std::clamp(m_cruise - m_speed, -6.0, 6.0) + uniform(-1.5, 1.5);
+    } else {
+        m_speed -= 8;
+        if (m_speed <= 0) {
+            stop();
+            return 0;
+        }
+    }
+    m_speed = std::clamp(m_speed, 0.0, 300.0);
+    return std::round(m_speed * 10) / 10;
+}
+
+double SpeedProfile::uniform(double low, double high) {
+    return std::uniform_real_distribution<double>(low, high)(m_random);
+}
+
+int SpeedProfile::uniform(int low, int high) {
+    return std::uniform_int_distribution<int>(low, high)(m_random);
+}
+
+void SpeedProfile::stop() {
+    m_speed = 0;
+    m_standing = uniform(12, 60);
+    m_untilBraking = uniform(120, 500);
+    m_cruise = uniform(120.0, 300.0);
+}
+
 void SampleSeries::append(qint64 timestampMs, double speed) {
     timestamps.append(timestampMs);
     speeds.append(speed);
@@ -207,8 +246,7 @@ qint64 StoreFiller::rowCount(const QString& table) {
     return query.value(0).toLongLong();
 }
 
-int runBenchmarks(int argc, char** argv, const std::function<void()>& run) {
-    const QCoreApplication app(argc, argv);
+int runParsedBenchmarks(int& argc, char** argv, const std::function<void()>& run) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;

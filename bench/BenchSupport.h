@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantList>
@@ -9,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <random>
 
 namespace quendle2::bench {
 
@@ -24,6 +26,26 @@ QByteArray sampleDocument(const char* fileName);
 /// of 7 minutes; the stops ahead show `aheadDelayMinutes`, so that a caller can vary the forecast between
 /// ticks.
 QByteArray syntheticTrip(int stopCount, int aheadDelayMinutes = 7);
+
+/// Speeds shaped like an ICE's: pulling out of a station, cruising with some noise, braking into the next one
+/// and standing there for a few minutes, so that a realistic share of the samples is zero.
+class SpeedProfile {
+public:
+    explicit SpeedProfile(std::mt19937& random);
+
+    double next();
+
+private:
+    double uniform(double low, double high);
+    int uniform(int low, int high);
+    void stop();
+
+    std::mt19937& m_random;
+    double m_speed = 0;
+    double m_cruise = 0;
+    int m_standing = 0;
+    int m_untilBraking = 0;
+};
 
 /// One trip's speed samples as bulk-insert columns, with the figures its Trip row keeps of them.
 struct SampleSeries {
@@ -76,15 +98,25 @@ private:
     std::unique_ptr<Connection> m_connection;
 };
 
-/// Runs the benchmarks the command line selects while a QCoreApplication exists, since the store commits at
-/// the end of an event-loop turn. `run` is called after the arguments are checked, so that `--help` or a typo
-/// does not first build an expensive fixture; it builds what it needs and then runs the benchmarks itself.
-int runBenchmarks(int argc, char** argv, const std::function<void()>& run);
+/// runBenchmarks() once the application exists; `argc` and `argv` are what the application left of them.
+int runParsedBenchmarks(int& argc, char** argv, const std::function<void()>& run);
+
+/// Runs the benchmarks the command line selects while an application exists, since the store commits at
+/// the end of an event-loop turn; widgets need a QApplication instead of the default QCoreApplication. `run`
+/// is called after the arguments are checked, so that `--help` or a typo does not first build an expensive
+/// fixture; it builds what it needs and then runs the benchmarks itself.
+template <typename Application = QCoreApplication>
+int runBenchmarks(int argc, char** argv, const std::function<void()>& run) {
+    // The application takes its own options (such as -platform) out of the arguments first, so that the
+    // benchmark library does not reject them.
+    const Application app(argc, argv);
+    return runParsedBenchmarks(argc, argv, run);
+}
 
 /// runBenchmarks() for benchmarks that share one fixture, reachable through `shared` while they run.
-template <typename Fixture>
+template <typename Fixture, typename Application = QCoreApplication>
 int runWithFixture(int argc, char** argv, Fixture*& shared, void (*build)(Fixture&)) {
-    return runBenchmarks(argc, argv, [&shared, build] {
+    return runBenchmarks<Application>(argc, argv, [&shared, build] {
         Fixture built;
         build(built);
         shared = &built;

@@ -64,54 +64,6 @@ FetchDescriptor newestFirst() {
     return FetchDescriptor{{}, {{u"startDate"_s, false}}, std::nullopt};
 }
 
-// Speeds shaped like an ICE's: pulling out of a station, cruising with some noise, braking into the next one
-// and standing there for a few minutes, so that a realistic share of the samples is zero.
-class SpeedProfile {
-public:
-    explicit SpeedProfile(std::mt19937& random)
-        : m_random(random) {
-        stop();
-    }
-
-    double next() {
-        if (m_standing > 0) {
-            --m_standing;
-            return 0;
-        }
-        if (m_untilBraking > 0) {
-            --m_untilBraking;
-            m_speed += std::clamp(m_cruise - m_speed, -6.0, 6.0) + uniform(-1.5, 1.5);
-        } else {
-            m_speed -= 8;
-            if (m_speed <= 0) {
-                stop();
-                return 0;
-            }
-        }
-        m_speed = std::clamp(m_speed, 0.0, 300.0);
-        return std::round(m_speed * 10) / 10;
-    }
-
-private:
-    double uniform(double low, double high) {
-        return std::uniform_real_distribution<double>(low, high)(m_random);
-    }
-    int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(m_random); }
-
-    void stop() {
-        m_speed = 0;
-        m_standing = uniform(12, 60);
-        m_untilBraking = uniform(120, 500);
-        m_cruise = uniform(120.0, 300.0);
-    }
-
-    std::mt19937& m_random;
-    double m_speed = 0;
-    double m_cruise = 0;
-    int m_standing = 0;
-    int m_untilBraking = 0;
-};
-
 void fill(const QString& path) {
     std::mt19937 random(20240719);
     auto pick = [&random](int low, int high) {
