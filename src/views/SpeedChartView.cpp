@@ -42,7 +42,6 @@ SpeedChartView::SpeedChartView(QWidget* parent)
     : RoundedPanel(false, parent)
     , m_stack(new QStackedLayout(this))
     , m_message(new QLabel(this))
-    , m_chartView(new QChartView(this))
     , m_chart(new QChart)
     , m_series(new QLineSeries(m_chart))
     , m_timeAxis(new QDateTimeAxis(m_chart))
@@ -69,7 +68,9 @@ SpeedChartView::SpeedChartView(QWidget* parent)
     m_chart->addAxis(m_speedAxis, Qt::AlignLeft);
     m_series->attachAxis(m_speedAxis);
 
-    m_chartView->setChart(m_chart);
+    // Given the chart at construction: a chart view made without one creates a default chart, and
+    // setChart() would then release that one to nobody.
+    m_chartView = new QChartView(m_chart, this);
     m_chartView->setRenderHint(QPainter::Antialiasing);
     // The panel paints the material; the chart's own view stays see-through.
     m_chartView->setBackgroundBrush(Qt::NoBrush);

@@ -38,7 +38,7 @@ private:
     SpeedChartPlot m_plot;
     QStackedLayout* m_stack;
     QLabel* m_message;
-    QChartView* m_chartView;
+    QChartView* m_chartView = nullptr;
     QChart* m_chart;
     QLineSeries* m_series;
     QDateTimeAxis* m_timeAxis;

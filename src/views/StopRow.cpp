@@ -101,7 +101,10 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
 
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Sunken);
+    divider->setFrameShadow(QFrame::Plain);
+    QPalette dividerPalette = divider->palette();
+    dividerPalette.setColor(QPalette::WindowText, ViewStyle::separator(palette()));
+    divider->setPalette(dividerPalette);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);

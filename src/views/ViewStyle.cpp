@@ -59,6 +59,10 @@ QColor material(const QPalette& palette, bool thick) {
     return blend(palette.color(QPalette::Window), palette.color(QPalette::WindowText), thick ? 0.09 : 0.05);
 }
 
+QColor separator(const QPalette& palette) {
+    return blend(palette.color(QPalette::Window), palette.color(QPalette::WindowText), 0.18);
+}
+
 void style(QLabel* label, Font fontStyle, const QColor& colour) {
     label->setFont(font(QFont(), fontStyle));
     if (colour.isValid()) {

@@ -24,6 +24,8 @@ QColor orange(const QPalette& palette);
 QColor accent(const QPalette& palette);
 /// A translucent panel behind cards and charts; `thick` is the denser one for stat cards.
 QColor material(const QPalette& palette, bool thick);
+/// A thin line between rows: a little stronger than the material, on light and dark palettes alike.
+QColor separator(const QPalette& palette);
 bool isDark(const QPalette& palette);
 
 /// Gives a label one of the text styles, from the application font, and optionally a text colour. Views

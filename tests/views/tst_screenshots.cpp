@@ -10,6 +10,7 @@
 #include "views/StopsView.h"
 #include "views/TripDetailView.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -41,6 +42,20 @@ private:
         const QString path = QStringLiteral(QUENDLE2_SCREENSHOT_DIR) + u'/' + name;
         QVERIFY2(image.save(path), qPrintable(path));
         QVERIFY(QFile(path).size() > 10'000);
+    }
+
+    static QPalette darkPalette() {
+        QPalette palette;
+        palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        palette.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
+        palette.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x1f));
+        palette.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
+        palette.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+        palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+        palette.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
+        palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xe6));
+        palette.setColor(QPalette::HighlightedText, Qt::white);
+        return palette;
     }
 
 private Q_SLOTS:
@@ -99,6 +114,15 @@ private Q_SLOTS:
 
         window.showSettings();
         save(window, u"settings.png"_s);
+
+        // A dark desktop: every colour comes from the palette, none is fixed to a light background.
+        QApplication::setStyle(u"Fusion"_s);
+        QApplication::setPalette(darkPalette());
+        ContentView dark({context, &appStore, &h.clock});
+        dark.resize(1040, 860);
+        dark.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dark));
+        save(dark, u"running-trip-dark.png"_s);
     }
 };
 

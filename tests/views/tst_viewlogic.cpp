@@ -274,9 +274,9 @@ private Q_SLOTS:
         snapshot(nullptr, u"X"_s, 3, u"+3"_s);
         const auto delays = [&](const std::optional<QUuid>& tripId, const QString& eva) {
             QStringList texts;
-            for (const StopSnapshot* s :
-                 context->fetch<StopSnapshot>(RoutePresentation::delayHistoryDescriptor(eva, tripId))
-                     .value()) {
+            const auto fetched =
+                context->fetch<StopSnapshot>(RoutePresentation::delayHistoryDescriptor(eva, tripId));
+            for (const StopSnapshot* s : fetched.value()) {
                 texts << s->arrivalDelayText().value_or(QString());
             }
             return texts;
