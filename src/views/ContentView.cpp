@@ -73,6 +73,11 @@ void ContentView::showDetailPane() {
     }
 }
 
+void ContentView::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    Q_EMIT shown();
+}
+
 void ContentView::bringForward() {
     if (isMinimized()) {
         showNormal();

@@ -40,6 +40,13 @@ public:
     void showSettings();
     void showDetailPane();
 
+Q_SIGNALS:
+    /// The window came on screen (every time, also after being closed to the status bar and reopened).
+    void shown();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void bringForward();
 

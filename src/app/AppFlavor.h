@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QObject;
+
+namespace quendle2 {
+
+class ModelContext;
+class TrainService;
+
+/// What tells the real application and the demo apart; everything else is one code path.
+struct AppFlavor {
+    /// Makes the connected service on the store's main context.
+    using ServiceFactory = std::function<TrainService*(ModelContext* context)>;
+
+    /// Also the data folder's name (~/.local/share/<name>) and the single-instance key.
+    QString applicationName;
+    QString displayName;
+    /// Called once the application object exists; `owner` lives as long as the application. Returns the
+    /// factory of the connected service, or an empty function with `error` set when the portal cannot be
+    /// reached at all (the demo's simulator failing to listen).
+    std::function<ServiceFactory(QObject* owner, QString* error)> preparePortal;
+};
+
+} // namespace quendle2

@@ -1,0 +1,101 @@
+#include "app/AppLauncher.h"
+
+#include "app/QuitSignals.h"
+#include "app/SingleInstance.h"
+#include "app/quendle2App.h"
+#include "menubar/AppIcon.h"
+#include "platform/Clock.h"
+#include "platform/LogSink.h"
+#include "store/ModelContainer.h"
+
+#include <QApplication>
+#include <QLoggingCategory>
+#include <QMessageBox>
+
+#include <cstdio>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+Q_LOGGING_CATEGORY(lcApp, "org.quendle2.Quendle2.App", QtInfoMsg)
+
+namespace {
+
+bool hasDisplay() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != u"offscreen"_s && platform != u"minimal"_s;
+}
+
+/// A failure the user must learn of: on the terminal, in the log, and in a dialog when there is a screen.
+void reportFatal(const QString& message, LogSink::Target logTarget) {
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    std::fflush(stderr);
+    if (logTarget == LogSink::Target::Journal) {
+        qCCritical(lcApp).noquote() << message;
+    }
+    if (hasDisplay()) {
+        QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), message);
+    }
+}
+
+} // namespace
+
+void AppLauncher::chooseHeadlessPlatformIfNeeded() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+}
+
+int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
+    chooseHeadlessPlatformIfNeeded();
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(flavor.applicationName);
+    QApplication::setApplicationDisplayName(flavor.displayName);
+    QApplication::setDesktopFileName(u"org.quendle2.Quendle2"_s);
+    QApplication::setWindowIcon(appIcon());
+    // Closing the window leaves the application in the status bar; only "Quit" ends it.
+    QApplication::setQuitOnLastWindowClosed(false);
+    const LogSink::Target logTarget = LogSink::install();
+
+    SingleInstance instance(flavor.applicationName);
+    if (instance.askRunningInstance()) {
+        qCInfo(lcApp).noquote() << "Another instance is running; asked it to show its window";
+        return 0;
+    }
+    if (!instance.listen()) {
+        qCWarning(lcApp).noquote() << "Could not claim the single-instance socket:" << instance.errorString();
+    }
+
+    auto opened = ModelContainer::open(ModelContainer::defaultFilePath());
+    if (!opened.ok()) {
+        reportFatal(quendle2App::storeFailureMessage(opened.error().description), logTarget);
+        return 1;
+    }
+
+    QString portalError;
+    AppFlavor::ServiceFactory connectedService = flavor.preparePortal(&application, &portalError);
+    if (!connectedService) {
+        reportFatal(portalError, logTarget);
+        return 1;
+    }
+
+    quendle2App app(opened.takeValue(), std::move(connectedService), Clock::system());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app] {
+        qCInfo(lcApp).noquote() << "Showing the main window for another launch";
+        app.openMainWindow();
+    });
+    QuitSignals signals_;
+    QObject::connect(&signals_, &QuitSignals::quitRequested, &application, [](int number) {
+        qCInfo(lcApp).noquote() << "Quitting on signal" << number;
+        QCoreApplication::quit();
+    });
+
+    app.openMainWindow();
+    const int status = QApplication::exec();
+    qCInfo(lcApp).noquote() << "Quit; the store is saved";
+    return status;
+}
+
+} // namespace quendle2

@@ -1,0 +1,14 @@
+// quendle2: the application on the train's own portal.
+#include "app/AppLauncher.h"
+#include "service/TrainService.h"
+
+int main(int argc, char** argv) {
+    using namespace quendle2;
+    AppFlavor flavor;
+    flavor.applicationName = QStringLiteral("quendle2");
+    flavor.displayName = QStringLiteral("quendle2");
+    flavor.preparePortal = [](QObject*, QString*) -> AppFlavor::ServiceFactory {
+        return [](ModelContext* context) { return new TrainService(context); };
+    };
+    return AppLauncher::run(argc, argv, flavor);
+}

@@ -1,0 +1,101 @@
+#include "app/quendle2App.h"
+
+#include "menubar/StatusBarManager.h"
+#include "menubar/StatusItemFactory.h"
+#include "platform/Clock.h"
+#include "platform/NotificationCenter.h"
+#include "service/AppStore.h"
+#include "service/TrainService.h"
+#include "store/ModelContainer.h"
+#include "views/ContentView.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeySequence>
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+quendle2App::quendle2App(std::unique_ptr<ModelContainer> container,
+                         AppFlavor::ServiceFactory connectedService, const Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_container(std::move(container))
+    , m_connectedService(std::move(connectedService))
+    , m_clock(clock)
+    , m_store(new AppStore(new TrainService(nullptr), this)) {
+    // The window's own answer covers an open window; this one brings a window back after the last was
+    // closed to the status bar.
+    NotificationCenter::defaultCenter().addObserver(Notification::OpenMainWindowRequested, this, [this] {
+        if (mainWindows().isEmpty()) {
+            openMainWindow();
+        }
+    });
+}
+
+quendle2App::~quendle2App() {
+    for (const QPointer<ContentView>& window : std::as_const(m_windows)) {
+        delete window.data();
+    }
+    // The manager and the service go before the container whose context they hold.
+    m_statusBarManager.reset();
+    delete m_store;
+    m_store = nullptr;
+}
+
+QList<ContentView*> quendle2App::mainWindows() const {
+    QList<ContentView*> windows;
+    for (const QPointer<ContentView>& window : m_windows) {
+        if (window) {
+            windows.append(window);
+        }
+    }
+    return windows;
+}
+
+ContentView* quendle2App::openMainWindow() {
+    m_windows.removeAll(nullptr);
+    if (!m_windows.isEmpty()) {
+        ContentView* window = m_windows.constFirst();
+        window->showNormal();
+        window->raise();
+        window->activateWindow();
+        return window;
+    }
+    auto* window = new ContentView({m_container->mainContext(), m_store, &m_clock},
+                                   [this](const QString&) { openMainWindow(); });
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    auto* quit = new QAction(u"Quit"_s, window);
+    quit->setShortcuts({QKeySequence::Quit, QKeySequence(u"Ctrl+Q"_s)});
+    quit->setShortcutContext(Qt::WindowShortcut);
+    connect(quit, &QAction::triggered, QCoreApplication::instance(), &QCoreApplication::quit);
+    window->addAction(quit);
+    connect(window, &ContentView::shown, this, &quendle2App::setup);
+    m_windows.append(window);
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void quendle2App::setup() {
+    TrainService* current = m_store->service();
+    if (current == nullptr || current->modelContext() == nullptr) {
+        TrainService* connected = m_connectedService(m_container->mainContext());
+        m_store->setService(connected);
+        connected->start();
+    }
+    if (!m_statusBarManager) {
+        m_statusBarManager = std::make_unique<StatusBarManager>(m_store, m_container.get(),
+                                                                createStatusItem(nullptr), m_clock);
+        if (StatusItem* item = m_statusBarManager->statusItem()) {
+            connect(item, &StatusItem::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
+        }
+    }
+}
+
+QString quendle2App::storeFailureMessage(const QString& description) {
+    return u"Could not create ModelContainer: "_s + description;
+}
+
+} // namespace quendle2
