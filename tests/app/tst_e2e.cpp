@@ -1,0 +1,209 @@
+// quendle2-demo as a user runs it, seen from outside: on a private session bus with a stand-in status
+// notifier host, its title read over D-Bus, its store read from disk, a second launch, and a quit through
+// the status item's menu.
+#include "PrivateSessionBus.h"
+#include "menubar/DBusMenuTypes.h"
+
+#include <QDBusConnection>
+#include <QDBusInterface>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <optional>
+
+using namespace quendle2;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString itemInterface = u"org.kde.StatusNotifierItem"_s;
+const QString menuInterface = u"com.canonical.dbusmenu"_s;
+
+/// The item's D-Bus name from a watcher line "registered :1.5/StatusNotifierItem" or "... org.kde...".
+QString itemService(const QString& registration) {
+    return registration.section(u' ', 1).section(u'/', 0, 0);
+}
+
+/// Trips and their samples in the demo's store, read over a connection of our own while the demo runs.
+struct StoreCounts {
+    qint64 trips = 0;
+    qint64 samples = 0;
+    QString integrity;
+};
+
+StoreCounts readStore(const QString& path) {
+    StoreCounts counts;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"e2e-reader"_s);
+        db.setDatabaseName(path);
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+        if (db.open()) {
+            QSqlQuery query(db);
+            if (query.exec(
+                    u"SELECT COUNT(DISTINCT t.pk), COUNT(s.pk) FROM Trip t JOIN SpeedSample s ON s.trip = t.pk"_s) &&
+                query.next()) {
+                counts.trips = query.value(0).toLongLong();
+                counts.samples = query.value(1).toLongLong();
+            }
+            if (query.exec(u"PRAGMA integrity_check"_s) && query.next()) {
+                counts.integrity = query.value(0).toString();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(u"e2e-reader"_s);
+    return counts;
+}
+
+} // namespace
+
+class EndToEndTest : public QObject {
+    Q_OBJECT
+
+private:
+    QProcessEnvironment environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_bus.address());
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        env.insert(u"QT_FORCE_STDERR_LOGGING"_s, u"1"_s);
+        for (const QString& folder : {u"XDG_DATA_HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_CACHE_HOME"_s}) {
+            env.insert(folder, m_home.filePath(folder));
+        }
+        env.insert(u"XDG_RUNTIME_DIR"_s, m_runtime.path());
+        return env;
+    }
+
+    QString storePath() const { return m_home.filePath(u"XDG_DATA_HOME/quendle2-demo/store.sqlite"_s); }
+
+    void startDemo(QProcess& demo) {
+        demo.setProcessEnvironment(environment());
+        demo.setProgram(QStringLiteral(QUENDLE2_DEMO));
+        demo.start();
+        QVERIFY2(demo.waitForStarted(), qPrintable(demo.errorString()));
+    }
+
+    /// Reads lines of `process`'s standard output until one starts with `prefix`.
+    static std::optional<QString> awaitLine(QProcess& process, const QString& prefix, int timeoutMs) {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            while (process.canReadLine()) {
+                const QString line = QString::fromUtf8(process.readLine()).trimmed();
+                if (line.startsWith(prefix)) {
+                    return line;
+                }
+            }
+            process.waitForReadyRead(200);
+        }
+        return std::nullopt;
+    }
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_runtime;
+    test::PrivateSessionBus m_bus;
+
+private Q_SLOTS:
+    void initTestCase() {
+        QString error;
+        QVERIFY2(m_bus.start(&error), qPrintable(error));
+        QVERIFY(
+            QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        registerDBusMenuTypes();
+    }
+
+    void demoShowsTheJourneyAndQuitsThroughItsMenu() {
+        QProcess watcher;
+        watcher.setProcessEnvironment(environment());
+        watcher.start(QStringLiteral(FAKE_SNI_WATCHER), {});
+        QVERIFY(awaitLine(watcher, u"ready"_s, 10'000));
+
+        QProcess demo;
+        startDemo(demo);
+        const std::optional<QString> registration = awaitLine(watcher, u"registered "_s, 20'000);
+        QVERIFY2(registration, demo.readAllStandardError().constData());
+        QDBusConnection bus = QDBusConnection::connectToBus(m_bus.address(), u"e2e"_s);
+        QVERIFY(bus.isConnected());
+        const QString service = itemService(*registration);
+
+        // The title, as the panel reads it: a speed and the time to the next stop.
+        const QRegularExpression journey(u"\\d+ km/h (\\d+h \\d+m|\\d+m|arrived)"_s);
+        QString label;
+        QDBusInterface properties(service, u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s,
+                                  bus);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            (label = QDBusReply<QDBusVariant>(properties.call(u"Get"_s, itemInterface, u"XAyatanaLabel"_s))
+                         .value()
+                         .variant()
+                         .toString(),
+             journey.match(label).hasMatch()),
+            qPrintable(u"label: "_s + label), 30'000);
+
+        StoreCounts running;
+        QTRY_VERIFY_WITH_TIMEOUT((running = readStore(storePath())).samples > 0, 15'000);
+        QCOMPARE(running.trips, 1);
+
+        // A second launch hands over to the first and leaves.
+        QProcess second;
+        startDemo(second);
+        QVERIFY(second.waitForFinished(15'000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QByteArray demoLog;
+        QTRY_VERIFY_WITH_TIMEOUT((demoLog += demo.readAllStandardError(),
+                                  demoLog.contains("Showing the main window for another launch")),
+                                 10'000);
+
+        // "Quit quendle2" from the item's menu ends the process cleanly, with the data on disk.
+        QDBusInterface menu(service, u"/MenuBar"_s, menuInterface, bus);
+        const QDBusMessage layoutReply = menu.call(u"GetLayout"_s, 0, -1, QStringList{u"label"_s});
+        QCOMPARE(layoutReply.type(), QDBusMessage::ReplyMessage);
+        const auto root = qdbus_cast<DBusMenuLayoutItem>(layoutReply.arguments().value(1));
+        std::optional<int> quitId;
+        for (const DBusMenuLayoutItem& child : root.children) {
+            if (child.properties.value(u"label"_s).toString() == u"Quit quendle2"_s) {
+                quitId = child.id;
+            }
+        }
+        QVERIFY(quitId);
+        menu.call(u"Event"_s, *quitId, u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u);
+        QVERIFY(demo.waitForFinished(15'000));
+        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(demo.exitCode(), 0);
+        QVERIFY(awaitLine(watcher, u"unregistered "_s, 5'000));
+
+        const StoreCounts after = readStore(storePath());
+        QCOMPARE(after.integrity, u"ok"_s);
+        QCOMPARE(after.trips, 1);
+        QVERIFY(after.samples >= running.samples);
+        watcher.kill();
+        watcher.waitForFinished();
+    }
+
+    void unusableStoreStopsWithStatusOne() {
+        QDir().mkpath(QFileInfo(storePath()).path());
+        const QByteArray garbage("this is not a database, and it must stay exactly as it is\n");
+        {
+            QFile file(storePath());
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(garbage);
+        }
+        QProcess demo;
+        startDemo(demo);
+        QVERIFY(demo.waitForFinished(15'000));
+        QCOMPARE(demo.exitCode(), 1);
+        QVERIFY(demo.readAllStandardError().contains("Could not create ModelContainer: "));
+        QFile file(storePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), garbage);
+    }
+};
+
+QTEST_GUILESS_MAIN(EndToEndTest)
+#include "tst_e2e.moc"
