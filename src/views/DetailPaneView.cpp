@@ -22,7 +22,7 @@ DetailPaneView::DetailPaneView(const ViewEnvironment& environment, TripSelection
     , m_stack(new QStackedLayout(this))
     , m_hint(new QLabel(u"Select a trip or open Settings"_s, this)) {
     m_hint->setAlignment(Qt::AlignCenter);
-    ViewStyle::style(m_hint, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+    ViewStyle::style(m_hint, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
     m_stack->addWidget(m_hint);
 
     connect(m_selection, &TripSelection::changed, this, &DetailPaneView::choose);

@@ -81,8 +81,10 @@ SettingsView::SettingsView(const ViewEnvironment& environment, QWidget* parent)
 
 void SettingsView::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    // A window coming back from being minimised is not a new showing of the settings.
-    if (!event->spontaneous()) {
+    // Once per visit: the window coming back from the status bar or from being minimised shows the same
+    // settings again, which is no new visit.
+    if (!m_intervalHandedOver) {
+        m_intervalHandedOver = true;
         handIntervalToService();
     }
 }

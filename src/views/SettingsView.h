@@ -40,6 +40,7 @@ private:
     QPointer<AppSettings> m_settings;
     std::array<QCheckBox*, 5> m_switches{};
     QButtonGroup* m_segments;
+    bool m_intervalHandedOver = false;
 };
 
 } // namespace quendle2

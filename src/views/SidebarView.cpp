@@ -3,6 +3,8 @@
 #include "store/LiveQueryModel.h"
 #include "store/ModelContext.h"
 #include "store/Trip.h"
+#include "views/TripListModel.h"
+#include "views/TripListView.h"
 #include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
 #include "views/ViewStyle.h"
@@ -41,17 +43,18 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     , m_context(context)
     , m_selection(selection)
     , m_trips(LiveQueryModel::tripsNewestFirst(context, this))
-    , m_list(new QListView(this))
+    , m_list(new TripListView(this))
     , m_empty(new QLabel(u"No trips yet"_s, this))
     , m_links(new QListWidget(this)) {
     auto* header = new QLabel(u"Current & Recent Trips"_s, this);
-    ViewStyle::style(header, ViewStyle::Font::Caption, ViewStyle::secondary(palette()));
+    ViewStyle::style(header, ViewStyle::Font::Caption, ViewStyle::Tone::Secondary);
     QFont headerFont = header->font();
     headerFont.setWeight(QFont::DemiBold);
     header->setFont(headerFont);
-    ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+    ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
 
-    m_list->setModel(m_trips);
+    m_list->setModel(new TripListModel(m_list));
+    static_cast<TripListModel*>(m_list->model())->setSourceModel(m_trips);
     m_list->setItemDelegate(new TripRowDelegate(m_list));
     m_list->setUniformItemSizes(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -83,10 +86,20 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
         }
     });
     connect(m_selection, &TripSelection::changed, this, &SidebarView::showSelection);
+    // A removed current row hands the selection to its neighbour; that is the view's doing, not the user's.
+    connect(m_trips, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { m_showingSelection = true; });
+    connect(m_trips, &QAbstractItemModel::rowsRemoved, this, [this] {
+        m_showingSelection = false;
+        showSelection();
+    });
     connect(m_trips, &LiveQueryModel::refreshed, this, &SidebarView::updateEmptyText);
     connect(m_trips, &QAbstractItemModel::rowsRemoved, this, &SidebarView::updateEmptyText);
     updateEmptyText();
     showSelection();
+}
+
+QListView* SidebarView::tripList() const {
+    return m_list;
 }
 
 bool SidebarView::showsEmptyText() const {
@@ -116,7 +129,7 @@ void SidebarView::showSelection() {
     const std::optional<QUuid> id = m_selection->tripID();
     QModelIndex target;
     for (int row = 0; id && row < m_trips->rowCount(); ++row) {
-        const QModelIndex index = m_trips->index(row);
+        const QModelIndex index = m_list->model()->index(row, 0);
         if (const Trip* trip = tripAt(index); trip != nullptr && trip->id() == *id) {
             target = index;
             break;

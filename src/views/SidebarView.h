@@ -9,6 +9,7 @@ class QListWidget;
 namespace quendle2 {
 
 class LiveQueryModel;
+class TripListView;
 class ModelContext;
 class Trip;
 class TripSelection;
@@ -20,7 +21,7 @@ public:
     SidebarView(ModelContext* context, TripSelection* selection, QWidget* parent = nullptr);
 
     LiveQueryModel* trips() const { return m_trips; }
-    QListView* tripList() const { return m_list; }
+    QListView* tripList() const;
     /// Whether "No trips yet" shows instead of the rows.
     bool showsEmptyText() const;
     /// The entries of a trip's context menu: "Delete Trip" for a closed trip, nothing for an active one.
@@ -43,7 +44,7 @@ private:
     ModelContext* m_context;
     TripSelection* m_selection;
     LiveQueryModel* m_trips;
-    QListView* m_list;
+    TripListView* m_list;
     QLabel* m_empty;
     QListWidget* m_links;
     bool m_showingSelection = false;

@@ -47,7 +47,7 @@ SpeedChartView::SpeedChartView(QWidget* parent)
     , m_timeAxis(new QDateTimeAxis(m_chart))
     , m_speedAxis(new QValueAxis(m_chart)) {
     m_message->setAlignment(Qt::AlignCenter);
-    ViewStyle::style(m_message, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+    ViewStyle::style(m_message, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
 
     m_chart->legend()->hide();
     m_chart->setBackgroundVisible(false);
@@ -135,9 +135,6 @@ void SpeedChartView::applyPalette() {
     QPen line(ViewStyle::accent(colours));
     line.setWidthF(2);
     m_series->setPen(line);
-    QPalette messagePalette = m_message->palette();
-    messagePalette.setColor(QPalette::WindowText, dim);
-    m_message->setPalette(messagePalette);
 }
 
 } // namespace quendle2

@@ -11,7 +11,7 @@ StatCard::StatCard(const QString& title, const QString& value, QWidget* parent)
     : RoundedPanel(true, parent)
     , m_title(new QLabel(title, this))
     , m_value(new QLabel(value, this)) {
-    ViewStyle::style(m_title, ViewStyle::Font::Caption, ViewStyle::secondary(palette()));
+    ViewStyle::style(m_title, ViewStyle::Font::Caption, ViewStyle::Tone::Secondary);
     ViewStyle::style(m_value, ViewStyle::Font::Headline);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(ViewStyle::margin, ViewStyle::margin, ViewStyle::margin, ViewStyle::margin);

@@ -21,9 +21,9 @@ namespace {
 
 constexpr int historyTimeWidth = 60;
 
-QLabel* label(QWidget* parent, ViewStyle::Font font, const QColor& colour = {}) {
+QLabel* label(QWidget* parent, ViewStyle::Font font, ViewStyle::Tone tone = ViewStyle::Tone::Primary) {
     auto* result = new QLabel(parent);
-    ViewStyle::style(result, font, colour);
+    ViewStyle::style(result, font, tone);
     return result;
 }
 
@@ -43,7 +43,7 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     , m_chevron(new RouteGlyph(RouteGlyph::Kind::Chevron, m_header))
     , m_history(new QWidget(this))
     , m_historyLayout(new QVBoxLayout(m_history)) {
-    const QColor dim = ViewStyle::secondary(palette());
+    const ViewStyle::Tone dim = ViewStyle::Tone::Secondary;
 
     m_name = label(m_header, ViewStyle::Font::Body);
     m_scheduledArrival = label(m_header, ViewStyle::Font::Body, dim);
@@ -56,7 +56,7 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     firstLine->addStretch();
 
     m_secondLine = new QWidget(m_header);
-    m_delay = label(m_secondLine, ViewStyle::Font::Caption, ViewStyle::orange(palette()));
+    m_delay = label(m_secondLine, ViewStyle::Font::Caption, ViewStyle::Tone::Orange);
     m_departureWord = label(m_secondLine, ViewStyle::Font::Caption, dim);
     m_departureWord->setText(u"dep"_s);
     m_scheduledDeparture = label(m_secondLine, ViewStyle::Font::Caption, dim);
@@ -102,9 +102,7 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    QPalette dividerPalette = divider->palette();
-    dividerPalette.setColor(QPalette::WindowText, ViewStyle::separator(palette()));
-    divider->setPalette(dividerPalette);
+    ViewStyle::setTone(divider, ViewStyle::Tone::Separator);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -137,12 +135,16 @@ void StopRow::setStop(const TrainService::TripStop& stop, qsizetype index,
 }
 
 void StopRow::setExpanded(bool expanded) {
+    if (expanded == m_expanded) {
+        return;
+    }
     m_expanded = expanded;
     m_chevron->setExpanded(expanded);
     if (expanded) {
         reloadHistory();
     }
     m_history->setVisible(expanded);
+    Q_EMIT expandedChanged(expanded);
 }
 
 RoutePresentation::Marker StopRow::marker() const {
@@ -167,23 +169,34 @@ void StopRow::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void StopRow::reloadHistory() {
+    QList<StopSnapshot*> history;
+    if (m_stop) {
+        const TrainService* service =
+            m_environment.store != nullptr ? m_environment.store->service() : nullptr;
+        history = RoutePresentation::delayHistory(m_environment.context, service, m_stop->eva);
+    }
+    QStringList texts;
+    for (const StopSnapshot* snapshot : history) {
+        texts << (TripText::timeOfDayText(snapshot->createdAt()) + u' ' +
+                  snapshot->arrivalDelayText().value_or(QString()))
+                     .trimmed();
+    }
+    if (history.isEmpty()) {
+        texts << u"No delay history"_s;
+    }
+    // The route is refreshed on every poll; the lines are rebuilt only when what they say changed.
+    if (texts == m_historyTexts && !m_historyLayout->isEmpty()) {
+        return;
+    }
+    m_historyTexts = texts;
     while (QLayoutItem* item = m_historyLayout->takeAt(0)) {
         delete item->widget();
         delete item->layout();
         delete item;
     }
-    m_historyTexts.clear();
-    if (!m_stop) {
-        return;
-    }
-    const TrainService* service = m_environment.store != nullptr ? m_environment.store->service() : nullptr;
-    const QList<StopSnapshot*> history =
-        RoutePresentation::delayHistory(m_environment.context, service, m_stop->eva);
-    const QColor dim = ViewStyle::secondary(palette());
     if (history.isEmpty()) {
-        QLabel* empty = label(m_history, ViewStyle::Font::Caption, dim);
-        empty->setText(u"No delay history"_s);
-        m_historyTexts << empty->text();
+        QLabel* empty = label(m_history, ViewStyle::Font::Caption, ViewStyle::Tone::Secondary);
+        empty->setText(texts.first());
         m_historyLayout->addWidget(empty);
         return;
     }
@@ -201,7 +214,6 @@ void StopRow::reloadHistory() {
         row->addWidget(time);
         row->addWidget(delay);
         row->addStretch();
-        m_historyTexts << (time->text() + u' ' + delay->text()).trimmed();
         m_historyLayout->addWidget(line);
     }
 }

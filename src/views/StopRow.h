@@ -33,6 +33,9 @@ public:
     /// The texts of the history lines as shown ("No delay history" when there is none).
     QStringList historyTexts() const;
 
+Q_SIGNALS:
+    void expandedChanged(bool expanded);
+
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 

@@ -29,7 +29,7 @@ StopsView::StopsView(const ViewEnvironment& environment, QWidget* parent)
     , m_listLayout(new QVBoxLayout(m_list)) {
     auto* heading = new QLabel(u"Route"_s, this);
     ViewStyle::style(heading, ViewStyle::Font::Headline);
-    ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::secondary(palette()));
+    ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
 
     m_listLayout->setContentsMargins(0, 0, 0, 0);
     m_listLayout->setSpacing(8);
@@ -67,6 +67,7 @@ void StopsView::refresh() {
     }
     while (m_rows.size() < count) {
         auto* row = new StopRow(m_environment, m_list);
+        connect(row, &StopRow::expandedChanged, this, &StopsView::fitHeight);
         m_listLayout->insertWidget(m_listLayout->count() - 1, row);
         m_rows.append(row);
     }
@@ -78,7 +79,15 @@ void StopsView::refresh() {
     for (qsizetype i = 0; i < count; ++i) {
         m_rows[i]->setStop(stops[static_cast<std::size_t>(i)], i, service->currentStopIndex(), target);
     }
-    // The list is as tall as its rows, up to the limit; past it, it scrolls.
+    fitHeight();
+}
+
+void StopsView::fitHeight() {
+    // The rows' own layouts first: a row that just opened or closed its history has not been laid out yet.
+    for (StopRow* row : std::as_const(m_rows)) {
+        row->layout()->activate();
+    }
+    m_listLayout->activate();
     m_scroll->setFixedHeight(std::min(maximumListHeight, m_list->sizeHint().height()));
 }
 

@@ -28,6 +28,8 @@ public:
 
 private:
     void refresh();
+    /// The list is as tall as its rows, up to the limit; past it, it scrolls.
+    void fitHeight();
 
     ViewEnvironment m_environment;
     ServiceObserver* m_observer;

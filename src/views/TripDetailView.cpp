@@ -31,7 +31,7 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
     ViewStyle::style(m_title, ViewStyle::Font::Title);
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_activeBadge = new QLabel(u"Active"_s, content);
-    ViewStyle::style(m_activeBadge, ViewStyle::Font::Caption, ViewStyle::green(palette()));
+    ViewStyle::style(m_activeBadge, ViewStyle::Font::Caption, ViewStyle::Tone::Green);
     m_start = new QLabel(content);
     m_dash = new QLabel(u"\u2013"_s, content);
     m_end = new QLabel(content);
@@ -129,6 +129,9 @@ void TripDetailView::showEvent(QShowEvent* event) {
     // Also after the window comes back from being minimised: the beat stops whenever nobody can see it.
     refreshLiveBlock();
     m_beat.start();
+    if (m_chartStale) {
+        refreshChart();
+    }
 }
 
 void TripDetailView::hideEvent(QHideEvent* event) {
@@ -138,11 +141,17 @@ void TripDetailView::hideEvent(QHideEvent* event) {
 
 void TripDetailView::refreshChart() {
     m_chartRefreshScheduled = false;
+    m_chartStale = false;
     m_chart->setSamples(m_trip ? m_trip->samples() : QList<SpeedSample*>{});
 }
 
 void TripDetailView::scheduleChartRefresh() {
-    // Several samples may join in one turn (a cascade, a batch); the chart is rebuilt once.
+    // Nobody sees a hidden chart (settings in front, window closed to the status bar): it catches up when
+    // shown. Several samples may join in one turn; the chart is rebuilt once.
+    if (!isVisible()) {
+        m_chartStale = true;
+        return;
+    }
     if (!m_chartRefreshScheduled) {
         m_chartRefreshScheduled = true;
         QTimer::singleShot(0, this, &TripDetailView::refreshChart);
@@ -155,7 +164,10 @@ void TripDetailView::updateSelector() {
         m_selector = new DestinationSelector(m_environment, widget());
         m_column->insertWidget(m_column->indexOf(m_stops), m_selector);
     } else if (!wanted && m_selector != nullptr) {
-        delete m_selector;
+        // Later, not now: the trip may close while the selector's pop-up is open.
+        m_column->removeWidget(m_selector);
+        m_selector->hide();
+        m_selector->deleteLater();
         m_selector = nullptr;
     }
 }

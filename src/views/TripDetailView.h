@@ -54,6 +54,7 @@ private:
     ViewEnvironment m_environment;
     QTimer m_beat;
     bool m_chartRefreshScheduled = false;
+    bool m_chartStale = false;
 
     QVBoxLayout* m_column;
     QLabel* m_title;

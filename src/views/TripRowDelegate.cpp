@@ -48,7 +48,7 @@ void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (trip->active()) {
         const QString badge = u"Active"_s;
         painter->setFont(caption);
-        painter->setPen(selected ? text : ViewStyle::green(colours));
+        painter->setPen(ViewStyle::green(colours));
         painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, badge);
         titleArea.setRight(area.right() - QFontMetrics(caption).horizontalAdvance(badge) - padding);
     }

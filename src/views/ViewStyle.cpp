@@ -1,6 +1,8 @@
 #include "views/ViewStyle.h"
 
-#include <QLabel>
+#include <QApplication>
+#include <QEvent>
+#include <QWidget>
 
 namespace quendle2::ViewStyle {
 
@@ -63,13 +65,71 @@ QColor separator(const QPalette& palette) {
     return blend(palette.color(QPalette::Window), palette.color(QPalette::WindowText), 0.18);
 }
 
-void style(QLabel* label, Font fontStyle, const QColor& colour) {
-    label->setFont(font(QFont(), fontStyle));
-    if (colour.isValid()) {
-        QPalette palette = label->palette();
-        palette.setColor(QPalette::WindowText, colour);
-        label->setPalette(palette);
+namespace {
+
+/// Puts a widget's tone into its palette, and again whenever the application's palette changes: a colour
+/// set into a widget's own palette would otherwise stay as it was computed for the old theme.
+class ToneKeeper final : public QObject {
+public:
+    ToneKeeper(QWidget* widget, Tone tone)
+        : QObject(widget)
+        , m_tone(tone) {
+        widget->installEventFilter(this);
+        apply(widget);
     }
+
+    void setTone(QWidget* widget, Tone tone) {
+        m_tone = tone;
+        apply(widget);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ApplicationPaletteChange) {
+            apply(static_cast<QWidget*>(watched));
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    void apply(QWidget* widget) const {
+        QPalette palette = QApplication::palette(widget);
+        palette.setColor(QPalette::WindowText, colour(palette, m_tone));
+        widget->setPalette(palette);
+    }
+
+    Tone m_tone;
+};
+
+} // namespace
+
+QColor colour(const QPalette& palette, Tone tone) {
+    switch (tone) {
+    case Tone::Primary:
+        break;
+    case Tone::Secondary:
+        return secondary(palette);
+    case Tone::Green:
+        return green(palette);
+    case Tone::Orange:
+        return orange(palette);
+    case Tone::Separator:
+        return separator(palette);
+    }
+    return palette.color(QPalette::WindowText);
+}
+
+void setTone(QWidget* widget, Tone tone) {
+    if (auto* keeper = widget->findChild<ToneKeeper*>(QString(), Qt::FindDirectChildrenOnly)) {
+        keeper->setTone(widget, tone);
+    } else if (tone != Tone::Primary) {
+        new ToneKeeper(widget, tone);
+    }
+}
+
+void style(QWidget* widget, Font fontStyle, Tone tone) {
+    widget->setFont(font(QFont(), fontStyle));
+    setTone(widget, tone);
 }
 
 } // namespace quendle2::ViewStyle

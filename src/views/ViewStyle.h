@@ -4,7 +4,6 @@
 #include <QFont>
 #include <QPalette>
 
-class QLabel;
 class QWidget;
 
 namespace quendle2 {
@@ -28,9 +27,15 @@ QColor material(const QPalette& palette, bool thick);
 QColor separator(const QPalette& palette);
 bool isDark(const QPalette& palette);
 
-/// Gives a label one of the text styles, from the application font, and optionally a text colour. Views
-/// that hold coloured labels restyle them when the desktop's palette changes.
-void style(QLabel* label, Font font, const QColor& colour = {});
+/// The foreground colours a widget can take, each derived from the palette.
+enum class Tone { Primary, Secondary, Green, Orange, Separator };
+QColor colour(const QPalette& palette, Tone tone);
+
+/// Gives a widget one of the text styles, from the application font, and a tone for its foreground. The
+/// tone is taken again from the new palette whenever the desktop's theme changes (light to dark).
+void style(QWidget* widget, Font font, Tone tone = Tone::Primary);
+/// Only the tone, for widgets that keep their font (a divider line).
+void setTone(QWidget* widget, Tone tone);
 
 /// Layout points of the main window.
 inline constexpr int margin = 16;

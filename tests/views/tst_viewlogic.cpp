@@ -109,12 +109,14 @@ private Q_SLOTS:
         QTest::newRow("no samples") << 0.0 << u"0 km/h"_s;
         QTest::newRow("toward zero below 0") << -3.7 << u"-3 km/h"_s;
         QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << u"0 km/h"_s;
-        QTest::newRow("huge") << 1e300 << u"9223372036854775807 km/h"_s;
     }
     void speedAndTitles() {
         QFETCH(double, speed);
         QFETCH(QString, expected);
         QCOMPARE(TripText::speedText(speed), expected);
+    }
+
+    void titles() {
         QCOMPARE(TripText::rowTitle(QString()), u"Unknown Train"_s);
         QCOMPARE(TripText::detailTitle(QString()), u"Train"_s);
         QCOMPARE(TripText::rowTitle(u"  "_s), u"  "_s);

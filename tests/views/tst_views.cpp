@@ -5,11 +5,13 @@
 #include "service/AppStore.h"
 #include "store/AppSettings.h"
 #include "store/LiveQueryModel.h"
+#include "store/SpeedSample.h"
 #include "views/ContentView.h"
 #include "views/DestinationSelector.h"
 #include "views/DetailPaneView.h"
 #include "views/SettingsView.h"
 #include "views/SidebarView.h"
+#include "views/SpeedChartView.h"
 #include "views/StatCard.h"
 #include "views/StopRow.h"
 #include "views/StopsView.h"
@@ -19,10 +21,16 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QListView>
+#include <QScrollArea>
+#include <QSignalSpy>
 #include <QTest>
+#include <QValueAxis>
+#include <QXYSeries>
 
 using namespace quendle2;
 using namespace quendle2::test;
@@ -177,8 +185,13 @@ private Q_SLOTS:
         }
         QCOMPARE(settings->intervalSegments()->checkedId(), 0);
         QCOMPARE(posted, 0);
-        QTRY_COMPARE(f.h.client->statusCalls(), 1); // showing hands the interval over: one poll at once
         QCOMPARE(f.service->refreshInterval(), 5.0);
+        QSignalSpy handedOver(f.service, &TrainService::refreshIntervalChanged);
+        // Back from the status bar: the same visit, so the interval is not handed over (and polled) again.
+        window.hide();
+        window.show();
+        QCoreApplication::processEvents();
+        QCOMPARE(handedOver.count(), 0);
 
         settings->switches()[4]->click(); // "Show Train Emoji" off
         QCOMPARE(posted, 1);
@@ -239,7 +252,6 @@ private Q_SLOTS:
 
     void routeRows() {
         Fixture f;
-        ContentView window(f.environment());
         StopsView stops(f.environment());
         QVERIFY(stops.showsEmptyText());
         f.tick(reached(u"ICE 1"_s),
@@ -254,6 +266,7 @@ private Q_SLOTS:
         QCOMPARE(rows.size(), 3);
         using Marker = RoutePresentation::Marker;
         const std::optional<qsizetype> current = f.service->currentStopIndex();
+        QCOMPARE(current, std::optional<qsizetype>(1));
         for (qsizetype i = 0; i < rows.size(); ++i) {
             const Marker expected = current == i ? Marker::Current : i == 0 ? Marker::Passed : Marker::Ahead;
             QCOMPARE(rows.at(i)->marker(), expected);
@@ -269,16 +282,62 @@ private Q_SLOTS:
         stops.resize(500, 400);
         stops.show();
         QVERIFY(QTest::qWaitForWindowExposed(&stops));
+        auto* scroll = stops.findChild<QScrollArea*>();
+        const int collapsedHeight = scroll->height();
         QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
         QVERIFY(row->isExpanded());
+        QVERIFY(scroll->height() > collapsedHeight); // the list grows with the row, below its limit
         const QStringList history = row->historyTexts();
         QCOMPARE(history.size(), 2);
         QVERIFY2(history.at(0).endsWith(u"+5"_s) && history.at(1).endsWith(u"+2"_s),
                  qPrintable(history.join(u"|"_s)));
         rows.at(0)->setExpanded(true);
         QCOMPARE(rows.at(0)->historyTexts(), QStringList{u"No delay history"_s});
+        rows.at(0)->setExpanded(false);
         QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
         QVERIFY(!row->isExpanded());
+        QCOMPARE(scroll->height(), collapsedHeight);
+    }
+
+    void rightClickLeavesTheSelection() {
+        Fixture f;
+        Trip* closed = f.h.addTrip(u"ICE 2"_s, 7200, false);
+        f.h.addTrip(u"ICE 1"_s, 60, true);
+        ContentView window(f.environment());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QListView* list = window.sidebar()->tripList();
+        list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
+        QCOMPARE(window.selection()->tripID(), closed->id());
+        // The active trip's row has no menu; a right-click on it must not select it either.
+        const QPoint activeRow = list->visualRect(list->model()->index(0, 0)).center();
+        QTest::mousePress(list->viewport(), Qt::RightButton, {}, activeRow);
+        QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, activeRow);
+        QCOMPARE(window.selection()->tripID(), closed->id());
+        QCOMPARE(list->model()->index(0, 0).data().toString(), u"ICE 1"_s); // typing a train number finds it
+    }
+
+    void speedChart() {
+        SpeedChartView chart;
+        QCOMPARE(chart.message(), u"No data yet"_s);
+        QObject owner;
+        QList<SpeedSample*> samples{new SpeedSample(journeyStart.addSecs(30), 200, nullptr, &owner)};
+        chart.setSamples(samples);
+        QCOMPARE(chart.message(), u"Not enough data for chart"_s);
+        samples.prepend(new SpeedSample(journeyStart, -5, nullptr, &owner));
+        chart.setSamples(samples);
+        QCOMPARE(chart.message(), QString());
+        QChart* drawn = chart.findChild<QChartView*>()->chart();
+        QCOMPARE(static_cast<QXYSeries*>(drawn->series().first())->points(),
+                 (QList<QPointF>{{double(journeyStart.toMSecsSinceEpoch()), 0.0},
+                                 {double(journeyStart.addSecs(30).toMSecsSinceEpoch()), 200.0}}));
+        const auto* speedAxis = static_cast<QValueAxis*>(drawn->axes(Qt::Vertical).first());
+        QCOMPARE(speedAxis->min(), 0.0);
+        QCOMPARE(speedAxis->max(), 220.0);
+        QCOMPARE(speedAxis->titleText(), u"Speed (km/h)"_s);
+        QCOMPARE(drawn->axes(Qt::Horizontal).first()->titleText(), u"Time"_s);
+        chart.setSamples({});
+        QCOMPARE(chart.message(), u"No data yet"_s);
     }
 
     void openMainWindowRequest() {

@@ -1,0 +1,31 @@
+#include "views/TripListModel.h"
+
+#include "store/LiveQueryModel.h"
+#include "store/Trip.h"
+#include "views/TripText.h"
+
+namespace quendle2 {
+
+using namespace Qt::Literals::StringLiterals;
+
+QVariant TripListModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole) {
+        return QIdentityProxyModel::data(index, role);
+    }
+    const auto* trip = qobject_cast<const Trip*>(
+        QIdentityProxyModel::data(index, LiveQueryModel::RecordRole).value<QObject*>());
+    if (trip == nullptr) {
+        return {};
+    }
+    const QString title = TripText::rowTitle(trip->trainIdentifier());
+    if (role == Qt::DisplayRole) {
+        return title;
+    }
+    QString spoken = title + u", "_s + TripText::dateText(trip->startDate());
+    if (trip->active()) {
+        spoken += u", Active"_s;
+    }
+    return spoken;
+}
+
+} // namespace quendle2
