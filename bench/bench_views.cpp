@@ -239,44 +239,46 @@ std::unique_ptr<TripDetailView> showDetail(Trip* trip, const ViewEnvironment& en
     return view;
 }
 
-// Opening a trip the window has not shown yet in this session: its samples come from the file.
-void detailCold(benchmark::State& state) {
-    std::unique_ptr<TripDetailView> view;
+enum class Memory { Cold, Warm };
+
+// Times building, showing and painting one view per iteration; the previous one is destroyed untimed.
+// Cold: a store opened afresh (untimed) each time, so everything the view reads comes from the file.
+// Warm: one store, and one untimed showing first, so the records the view reads are objects in memory.
+template <typename View, typename Show, typename Check>
+void timeShowing(benchmark::State& state, const QString& path, Memory memory, Show show, Check painted) {
+    std::unique_ptr<View> view;
     std::unique_ptr<ModelContainer> store;
+    if (memory == Memory::Warm) {
+        store = openStore(path);
+        PaintCounter counter;
+        view = show(*store, counter);
+    }
     for (auto _ : state) {
         state.PauseTiming();
         discard(view);
-        store.reset();
-        store = openStore(fixture->detailPath);
-        Trip* trip = onlyTrip(*store);
+        if (memory == Memory::Cold) {
+            store.reset();
+            store = openStore(path);
+        }
         state.ResumeTiming();
         PaintCounter counter;
-        view = showDetail(trip, ViewEnvironment{store->mainContext(), nullptr, nullptr}, counter);
-        if (!paintedChart(state, *view, counter)) {
+        view = show(*store, counter);
+        if (!painted(state, *view, counter)) {
             break;
         }
     }
     discard(view);
 }
 
-// Going back to a trip already shown: its samples are in memory, so only the views are built and drawn.
-void detailWarm(benchmark::State& state) {
-    const std::unique_ptr<ModelContainer> store = openStore(fixture->detailPath);
-    Trip* trip = onlyTrip(*store);
-    trip->samples();
-    const ViewEnvironment environment{store->mainContext(), nullptr, nullptr};
-    std::unique_ptr<TripDetailView> view;
-    for (auto _ : state) {
-        state.PauseTiming();
-        discard(view);
-        state.ResumeTiming();
-        PaintCounter counter;
-        view = showDetail(trip, environment, counter);
-        if (!paintedChart(state, *view, counter)) {
-            break;
-        }
-    }
-    discard(view);
+// Opening a trip: cold, its samples come from the file; warm, it was shown before in this session.
+void detail(benchmark::State& state, Memory memory) {
+    timeShowing<TripDetailView>(
+        state, fixture->detailPath, memory,
+        [](ModelContainer& store, PaintCounter& counter) {
+            return showDetail(onlyTrip(store), ViewEnvironment{store.mainContext(), nullptr, nullptr},
+                              counter);
+        },
+        paintedChart);
 }
 
 void partPlot(benchmark::State& state) {
@@ -323,42 +325,15 @@ std::unique_ptr<SidebarView> showSidebar(ModelContext* context, TripSelection* s
     return sidebar;
 }
 
-// The list as the window first shows it after launch: every trip is read from the file.
-void sidebarCold(benchmark::State& state) {
-    std::unique_ptr<SidebarView> sidebar;
-    std::unique_ptr<ModelContainer> store;
+// The list after launch (cold: every trip read from the file) and when the window opens again (warm).
+void sidebar(benchmark::State& state, Memory memory) {
     TripSelection selection;
-    for (auto _ : state) {
-        state.PauseTiming();
-        discard(sidebar);
-        store.reset();
-        store = openStore(fixture->listPath);
-        state.ResumeTiming();
-        PaintCounter counter;
-        sidebar = showSidebar(store->mainContext(), &selection, counter);
-        if (!paintedList(state, *sidebar, counter)) {
-            break;
-        }
-    }
-    discard(sidebar);
-}
-
-// The list when the window opens again: the trips are objects in the context already.
-void sidebarWarm(benchmark::State& state) {
-    const std::unique_ptr<ModelContainer> store = openStore(fixture->listPath);
-    TripSelection selection;
-    std::unique_ptr<SidebarView> sidebar;
-    for (auto _ : state) {
-        state.PauseTiming();
-        discard(sidebar);
-        state.ResumeTiming();
-        PaintCounter counter;
-        sidebar = showSidebar(store->mainContext(), &selection, counter);
-        if (!paintedList(state, *sidebar, counter)) {
-            break;
-        }
-    }
-    discard(sidebar);
+    timeShowing<SidebarView>(
+        state, fixture->listPath, memory,
+        [&selection](ModelContainer& store, PaintCounter& counter) {
+            return showSidebar(store.mainContext(), &selection, counter);
+        },
+        paintedList);
 }
 
 std::unique_ptr<ContentView> showContent(ModelContext* context, PaintCounter& counter) {
@@ -380,49 +355,24 @@ bool paintedWindow(benchmark::State& state, const ContentView& window, const Pai
     return true;
 }
 
-// The whole window at launch: the list, and the detail of the active trip with its chart.
-void contentCold(benchmark::State& state) {
-    std::unique_ptr<ContentView> window;
-    std::unique_ptr<ModelContainer> store;
-    for (auto _ : state) {
-        state.PauseTiming();
-        discard(window);
-        store.reset();
-        store = openStore(fixture->listPath);
-        state.ResumeTiming();
-        PaintCounter counter;
-        window = showContent(store->mainContext(), counter);
-        if (!paintedWindow(state, *window, counter)) {
-            break;
-        }
-    }
-    discard(window);
-}
-
-// The window opened again from the menu-bar item, with the store's objects already in memory.
-void contentWarm(benchmark::State& state) {
-    const std::unique_ptr<ModelContainer> store = openStore(fixture->listPath);
-    std::unique_ptr<ContentView> window;
-    for (auto _ : state) {
-        state.PauseTiming();
-        discard(window);
-        state.ResumeTiming();
-        PaintCounter counter;
-        window = showContent(store->mainContext(), counter);
-        if (!paintedWindow(state, *window, counter)) {
-            break;
-        }
-    }
-    discard(window);
+// The whole window: the list, and the detail of the active trip with its chart; at launch (cold) and when
+// opened again from the status item (warm).
+void content(benchmark::State& state, Memory memory) {
+    timeShowing<ContentView>(
+        state, fixture->listPath, memory,
+        [](ModelContainer& store, PaintCounter& counter) {
+            return showContent(store.mainContext(), counter);
+        },
+        paintedWindow);
 }
 
 } // namespace
 
-BENCHMARK(detailCold)
+BENCHMARK_CAPTURE(detail, detailCold, Memory::Cold)
     ->Name("detail: 20,000-sample trip, build + show + paint, samples cold")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(detailWarm)
+BENCHMARK_CAPTURE(detail, detailWarm, Memory::Warm)
     ->Name("detail: 20,000-sample trip, build + show + paint, samples warm")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
@@ -431,19 +381,19 @@ BENCHMARK(partSetSamples)
     ->Name("detail part: SpeedChartView::setSamples, same samples again on a shown chart")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(sidebarCold)
+BENCHMARK_CAPTURE(sidebar, sidebarCold, Memory::Cold)
     ->Name("list: 1,000 trips, build + show + paint, store just opened")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(sidebarWarm)
+BENCHMARK_CAPTURE(sidebar, sidebarWarm, Memory::Warm)
     ->Name("list: 1,000 trips, build + show + paint, trips in memory")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(contentCold)
+BENCHMARK_CAPTURE(content, contentCold, Memory::Cold)
     ->Name("window: 1,000 trips + active trip of 2,000 samples, store just opened")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(contentWarm)
+BENCHMARK_CAPTURE(content, contentWarm, Memory::Warm)
     ->Name("window: 1,000 trips + active trip of 2,000 samples, objects in memory")
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
