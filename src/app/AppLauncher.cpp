@@ -1,5 +1,6 @@
 #include "app/AppLauncher.h"
 
+#include "app/AppLog.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/quendle2App.h"
@@ -60,12 +61,17 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
     const LogSink::Target logTarget = LogSink::install();
 
     SingleInstance instance(flavor.applicationName);
-    if (instance.askRunningInstance()) {
-        qCInfo(lcApp).noquote() << "Another instance is running; asked it to show its window";
-        return 0;
-    }
-    if (!instance.listen()) {
-        qCWarning(lcApp).noquote() << "Could not claim the single-instance socket:" << instance.errorString();
+    if (!instance.claim()) {
+        if (instance.askRunningInstance()) {
+            qCInfo(lcApp).noquote() << "Another instance is running; asked it to show its window";
+            return 0;
+        }
+        // Alive (it holds the lock) but not answering: starting very slowly, or hung. A second copy must
+        // not open the same store beside it.
+        reportFatal(QGuiApplication::applicationDisplayName() +
+                        u" is already running but does not answer; not starting a second copy"_s,
+                    logTarget);
+        return 1;
     }
 
     auto opened = ModelContainer::open(ModelContainer::defaultFilePath());
@@ -81,16 +87,21 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
         return 1;
     }
 
-    quendle2App app(opened.takeValue(), std::move(connectedService), Clock::system());
-    QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app] {
-        qCInfo(lcApp).noquote() << "Showing the main window for another launch";
-        app.openMainWindow();
-    });
+    // Before the application object, so that its handlers stay in place until everything is torn down.
     QuitSignals signals_;
     QObject::connect(&signals_, &QuitSignals::quitRequested, &application, [](int number) {
         qCInfo(lcApp).noquote() << "Quitting on signal" << number;
         QCoreApplication::quit();
     });
+    quendle2App app(opened.takeValue(), std::move(connectedService), Clock::system());
+    QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app] {
+        qCInfo(lcApp).noquote() << "Showing the main window for another launch";
+        app.openMainWindow();
+    });
+    // Only now: a later launch is answered once there is a window to show.
+    if (!instance.listen()) {
+        qCWarning(lcApp).noquote() << "Could not answer later launches:" << instance.errorString();
+    }
 
     app.openMainWindow();
     const int status = QApplication::exec();

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 
 #include <array>
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -50,8 +51,11 @@ QuitSignals::~QuitSignals() {
 }
 
 void QuitSignals::handle(int signalNumber) {
+    // The interrupted code may be about to read errno; write() must not change it under its feet.
+    const int savedErrno = errno;
     const auto byte = static_cast<unsigned char>(signalNumber);
     [[maybe_unused]] const auto written = ::write(pipeEnds[0], &byte, 1);
+    errno = savedErrno;
 }
 
 void QuitSignals::drain() {

@@ -1,5 +1,6 @@
 #include "app/quendle2App.h"
 
+#include "app/AppLog.h"
 #include "menubar/StatusBarManager.h"
 #include "menubar/StatusItemFactory.h"
 #include "platform/Clock.h"
@@ -11,6 +12,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeySequence>
 
 namespace quendle2 {
@@ -66,7 +68,13 @@ ContentView* quendle2App::openMainWindow() {
                                    [this](const QString&) { openMainWindow(); });
     window->setAttribute(Qt::WA_DeleteOnClose);
     auto* quit = new QAction(u"Quit"_s, window);
-    quit->setShortcuts({QKeySequence::Quit, QKeySequence(u"Ctrl+Q"_s)});
+    // The desktop's own Quit keys, and Ctrl+Q where the desktop has none; a key bound twice would be an
+    // ambiguous shortcut that Qt refuses to trigger.
+    QList<QKeySequence> keys = QKeySequence::keyBindings(QKeySequence::Quit);
+    if (!keys.contains(QKeySequence(u"Ctrl+Q"_s))) {
+        keys.append(QKeySequence(u"Ctrl+Q"_s));
+    }
+    quit->setShortcuts(keys);
     quit->setShortcutContext(Qt::WindowShortcut);
     connect(quit, &QAction::triggered, QCoreApplication::instance(), &QCoreApplication::quit);
     window->addAction(quit);
@@ -90,6 +98,11 @@ void quendle2App::setup() {
                                                                 createStatusItem(nullptr), m_clock);
         if (StatusItem* item = m_statusBarManager->statusItem()) {
             connect(item, &StatusItem::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
+        } else {
+            // Nothing would bring a closed window back or offer "Quit": closing the last window must quit.
+            qCWarning(lcApp).noquote() << "No status item (no session bus and no system tray); closing the "
+                                          "window quits";
+            QGuiApplication::setQuitOnLastWindowClosed(true);
         }
     }
 }

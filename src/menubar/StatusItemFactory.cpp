@@ -12,16 +12,21 @@ namespace quendle2 {
 std::unique_ptr<StatusItem> createStatusItem(QObject* parent) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     const QDBusConnectionInterface* daemon = bus.isConnected() ? bus.interface() : nullptr;
-    if (daemon != nullptr && daemon->isServiceRegistered(SniStatusItem::watcherService()).value()) {
+    const auto onTheBus = [&]() -> std::unique_ptr<StatusItem> {
         auto item = std::make_unique<SniStatusItem>(bus, parent);
-        if (item->isExported()) {
+        return item->isExported() ? std::move(item) : nullptr;
+    };
+    if (daemon != nullptr && daemon->isServiceRegistered(SniStatusItem::watcherService()).value()) {
+        if (auto item = onTheBus()) {
             return item;
         }
     }
     if (QSystemTrayIcon::isSystemTrayAvailable()) {
         return std::make_unique<TrayStatusItem>(parent);
     }
-    return nullptr;
+    // Nothing hosts items yet. An item on the bus registers itself as soon as a watcher appears, which is
+    // what happens when the application starts at login before the panel.
+    return daemon != nullptr ? onTheBus() : nullptr;
 }
 
 } // namespace quendle2

@@ -8,8 +8,10 @@
 #include "views/ContentView.h"
 #include "views/StopsView.h"
 
+#include <QAction>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace quendle2;
 using namespace quendle2::test;
@@ -32,6 +34,7 @@ private:
                 },
                 clock);
         }
+        LogCapture log;
         QTemporaryDir dir;
         ManualClock clock{journeyStart};
         FakePortalClient* client = nullptr;
@@ -60,7 +63,7 @@ private Q_SLOTS:
         QCOMPARE(connected->modelContext(), shell.app->sharedModelContainer()->mainContext());
         StatusBarManager* manager = shell.app->statusBarManager();
         QVERIFY(manager != nullptr);
-        QTRY_COMPARE(shell.client->statusCalls(), 1); // started: the first poll follows shortly
+        QVERIFY(shell.log.has(QtInfoMsg, u"TrainService start() called"_s));
 
         // Closed to the status bar and asked for again: a new window, the same service and manager.
         window->close();
@@ -97,7 +100,7 @@ private Q_SLOTS:
         store.setService(next);
         QCoreApplication::processEvents();
         QCOMPARE(stops.rows().size(), 2);
-        // The released service no longer drives the view.
+        // ...and keeps following it.
         next->applyTripInfo(route({stop(koeln)}));
         QCoreApplication::processEvents();
         QCOMPARE(stops.rows().size(), 1);
@@ -106,6 +109,21 @@ private Q_SLOTS:
     void storeFailureMessage() {
         QCOMPARE(quendle2App::storeFailureMessage(u"file is not a database"_s),
                  u"Could not create ModelContainer: file is not a database"_s);
+    }
+
+    // Last: it runs the application's event loop to its end.
+    void ctrlQQuits() {
+        Shell shell;
+        ContentView* window = shell.app->openMainWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QList<QKeySequence> keys;
+        for (const QAction* action : window->actions()) {
+            keys += action->shortcuts();
+        }
+        QCOMPARE(keys.count(QKeySequence(u"Ctrl+Q"_s)), 1); // bound twice, Qt would refuse it as ambiguous
+        QTimer::singleShot(0, window, [window] { QTest::keyClick(window, Qt::Key_Q, Qt::ControlModifier); });
+        QTimer::singleShot(5000, [] { QCoreApplication::exit(7); }); // the keys did nothing
+        QCOMPARE(QCoreApplication::exec(), 0);
     }
 };
 

@@ -3,6 +3,7 @@
 // the status item's menu.
 #include "PrivateSessionBus.h"
 #include "menubar/DBusMenuTypes.h"
+#include "store/ModelContainer.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -73,6 +74,8 @@ private:
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_bus.address());
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         env.insert(u"QT_FORCE_STDERR_LOGGING"_s, u"1"_s);
+        // The click's decision is only logged at debug level.
+        env.insert(u"QT_LOGGING_RULES"_s, u"org.quendle2.Quendle2.StatusBar.debug=true"_s);
         for (const QString& folder : {u"XDG_DATA_HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_CACHE_HOME"_s}) {
             env.insert(folder, m_home.filePath(folder));
         }
@@ -119,13 +122,19 @@ private Q_SLOTS:
     }
 
     void demoShowsTheJourneyAndQuitsThroughItsMenu() {
+        // The panel comes up after the application, as at login: the item must find it when it appears.
+        QProcess demo;
+        startDemo(demo);
+        QByteArray demoLog;
+        const auto logged = [&demo, &demoLog](const char* text) {
+            demoLog += demo.readAllStandardError();
+            return demoLog.count(text);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(logged("TrainService start() called") == 1, 15'000);
         QProcess watcher;
         watcher.setProcessEnvironment(environment());
         watcher.start(QStringLiteral(FAKE_SNI_WATCHER), {});
         QVERIFY(awaitLine(watcher, u"ready"_s, 10'000));
-
-        QProcess demo;
-        startDemo(demo);
         const std::optional<QString> registration = awaitLine(watcher, u"registered "_s, 20'000);
         QVERIFY2(registration, demo.readAllStandardError().constData());
         QDBusConnection bus = QDBusConnection::connectToBus(m_bus.address(), u"e2e"_s);
@@ -156,16 +165,21 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT((running = readStore(storePath())).samples > 0, 15'000);
         QCOMPARE(running.trips, 1);
 
-        // A second launch hands over to the first and leaves.
+        // Closed to the status bar by a click on the item; a second launch hands over to the first and
+        // leaves, and the first shows its window again: the next click closes it once more.
+        const auto click = [&] {
+            return call(u"/StatusNotifierItem"_s, itemInterface, u"Activate"_s, {0, 0}).type();
+        };
+        QCOMPARE(click(), QDBusMessage::ReplyMessage);
+        QTRY_VERIFY_WITH_TIMEOUT(logged("hiding app") == 1, 10'000);
         QProcess second;
         startDemo(second);
         QVERIFY(second.waitForFinished(15'000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
-        QByteArray demoLog;
-        QTRY_VERIFY_WITH_TIMEOUT((demoLog += demo.readAllStandardError(),
-                                  demoLog.contains("Showing the main window for another launch")),
-                                 10'000);
+        QTRY_VERIFY_WITH_TIMEOUT(logged("Showing the main window for another launch") == 1, 10'000);
+        QCOMPARE(click(), QDBusMessage::ReplyMessage);
+        QTRY_VERIFY_WITH_TIMEOUT(logged("hiding app") == 2, 10'000);
 
         // "Quit quendle2" from the item's menu ends the process cleanly, with the data on disk.
         const QDBusMessage layoutReply =
@@ -196,7 +210,23 @@ private Q_SLOTS:
 
     void cleanupTestCase() { QDBusConnection::disconnectFromBus(u"e2e"_s); }
 
+    void terminationSavesAndExitsCleanly() {
+        QProcess demo;
+        startDemo(demo);
+        const StoreCounts before = readStore(storePath());
+        StoreCounts running;
+        QTRY_VERIFY_WITH_TIMEOUT((running = readStore(storePath())).samples > before.samples, 20'000);
+        demo.terminate(); // SIGTERM, as at logout
+        QVERIFY(demo.waitForFinished(15'000));
+        QCOMPARE(demo.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(demo.exitCode(), 0);
+        const StoreCounts after = readStore(storePath());
+        QCOMPARE(after.integrity, u"ok"_s);
+        QVERIFY(after.samples >= running.samples);
+    }
+
     void unusableStoreStopsWithStatusOne() {
+        QDir(QFileInfo(storePath()).path()).removeRecursively(); // the earlier runs' store goes
         QDir().mkpath(QFileInfo(storePath()).path());
         const QByteArray garbage("this is not a database, and it must stay exactly as it is\n");
         {
@@ -208,10 +238,15 @@ private Q_SLOTS:
         startDemo(demo);
         QVERIFY(demo.waitForFinished(15'000));
         QCOMPARE(demo.exitCode(), 1);
-        QVERIFY(demo.readAllStandardError().contains("Could not create ModelContainer: "));
         QFile file(storePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), garbage);
+        QVERIFY(!QFile::exists(storePath() + u"-wal"_s) && !QFile::exists(storePath() + u"-shm"_s));
+        // The store's own words for what is wrong with the file (opening it again changes nothing either).
+        const QString description = ModelContainer::open(storePath()).error().description;
+        QVERIFY(!description.isEmpty());
+        QVERIFY(demo.readAllStandardError().contains(
+            (u"Could not create ModelContainer: "_s + description).toUtf8()));
     }
 };
 

@@ -99,14 +99,21 @@ inline TripOutcome noRoute() {
     return TripOutcome::success(ICETripInfo{});
 }
 
-/// Collects the service's messages while it lives; everything else goes on to the test's own output.
+/// Collects the service's messages while it lives; everything else goes on to the test's own output. Two
+/// captures may live at once (two harnesses): the handler is installed by the first and removed by the last.
 class LogCapture {
 public:
     LogCapture() {
-        lines.clear();
-        previous = qInstallMessageHandler(&LogCapture::handle);
+        if (depth++ == 0) {
+            lines.clear();
+            previous = qInstallMessageHandler(&LogCapture::handle);
+        }
     }
-    ~LogCapture() { qInstallMessageHandler(previous); }
+    ~LogCapture() {
+        if (--depth == 0) {
+            qInstallMessageHandler(previous);
+        }
+    }
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
 
@@ -131,6 +138,7 @@ private:
     }
     static inline QList<std::pair<QtMsgType, QString>> lines;
     static inline QtMessageHandler previous = nullptr;
+    static inline int depth = 0;
 };
 
 /// A service on a fresh store (or none), a scripted portal and a clock at 2024-05-01 08:15:00 UTC.
