@@ -59,9 +59,7 @@ ContentView* quendle2App::openMainWindow() {
     m_windows.removeAll(nullptr);
     if (!m_windows.isEmpty()) {
         ContentView* window = m_windows.constFirst();
-        window->showNormal();
-        window->raise();
-        window->activateWindow();
+        window->bringForward();
         return window;
     }
     auto* window = new ContentView({m_container->mainContext(), m_store, &m_clock},
@@ -80,9 +78,7 @@ ContentView* quendle2App::openMainWindow() {
     window->addAction(quit);
     connect(window, &ContentView::shown, this, &quendle2App::setup);
     m_windows.append(window);
-    window->show();
-    window->raise();
-    window->activateWindow();
+    window->bringForward();
     return window;
 }
 

@@ -39,6 +39,8 @@ public:
 
     void showSettings();
     void showDetailPane();
+    /// Shows the window (restored if minimised), raised and active.
+    void bringForward();
 
 Q_SIGNALS:
     /// The window came on screen (every time, also after being closed to the status bar and reopened).
@@ -48,8 +50,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void bringForward();
-
     ViewEnvironment m_environment;
     OpenWindow m_openWindow;
     TripSelection* m_selection;

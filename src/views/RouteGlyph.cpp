@@ -51,12 +51,12 @@ void RouteGlyph::paintEvent(QPaintEvent* /*event*/) {
         if (m_marker == Marker::Current) {
             fill = ViewStyle::accent(colours);
         } else if (m_marker == Marker::Passed) {
-            fill = ViewStyle::secondary(colours);
+            fill = ViewStyle::colour(colours, ViewStyle::Tone::Secondary);
         }
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawEllipse(box);
-        QColor outline = ViewStyle::secondary(colours);
+        QColor outline = ViewStyle::colour(colours, ViewStyle::Tone::Secondary);
         outline.setAlphaF(0.4f);
         painter.setPen(QPen(outline, 1));
         painter.setBrush(Qt::NoBrush);
@@ -75,7 +75,8 @@ void RouteGlyph::paintEvent(QPaintEvent* /*event*/) {
         break;
     }
     case Kind::Chevron: {
-        painter.setPen(QPen(ViewStyle::secondary(colours), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setPen(QPen(ViewStyle::colour(colours, ViewStyle::Tone::Secondary), 1.5, Qt::SolidLine,
+                            Qt::RoundCap, Qt::RoundJoin));
         const QPointF c = box.center();
         const double r = box.width() / 4;
         QPainterPath path;

@@ -2,7 +2,6 @@
 
 #include "platform/NotificationCenter.h"
 #include "store/AppSettings.h"
-#include "store/LiveQueryModel.h"
 #include "store/ModelContext.h"
 
 namespace quendle2::SettingsOptions {
@@ -48,12 +47,9 @@ int segmentIndex(qint64 seconds) {
     return -1;
 }
 
-AppSettings* findOrCreate(ModelContext* context, const LiveQueryModel& settings) {
-    if (auto* existing = qobject_cast<AppSettings*>(settings.recordAt(0))) {
-        return existing;
-    }
-    // The live query catches up at the end of the turn; a record created earlier in this turn (by another
-    // settings view) is already in the store and must not get a twin.
+AppSettings* findOrCreate(ModelContext* context) {
+    // A fetch rather than a live query: it also sees a record created earlier in this turn (by another
+    // settings view), which must not get a twin.
     FetchDescriptor first;
     first.limit = 1;
     if (auto stored = context->fetch<AppSettings>(first); stored.ok() && !stored.value().isEmpty()) {

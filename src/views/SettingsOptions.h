@@ -8,7 +8,6 @@
 namespace quendle2 {
 
 class AppSettings;
-class LiveQueryModel;
 class ModelContext;
 
 /// The settings view's controls and their effects on the settings record, without widgets.
@@ -34,9 +33,9 @@ const std::array<IntervalSegment, 5>& intervalSegments();
 /// The index of the segment for `seconds`, or -1 when the stored value is none of them.
 int segmentIndex(qint64 seconds);
 
-/// The first settings record of `settings`, or a new one with every option on and a 5-second interval,
-/// inserted into `context`.
-AppSettings* findOrCreate(ModelContext* context, const LiveQueryModel& settings);
+/// The settings record (the first in store order), or a new one with every option on and a 5-second
+/// interval, inserted into `context`.
+AppSettings* findOrCreate(ModelContext* context);
 
 /// Writes a switch the user turned; posts "SettingsDidChange" when the stored value changed by it.
 void applySwitch(AppSettings& settings, const DisplaySwitch& displaySwitch, bool on);

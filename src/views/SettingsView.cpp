@@ -3,7 +3,6 @@
 #include "service/AppStore.h"
 #include "service/TrainService.h"
 #include "store/AppSettings.h"
-#include "store/LiveQueryModel.h"
 #include "views/SettingsOptions.h"
 #include "views/ViewStyle.h"
 
@@ -23,8 +22,7 @@ using namespace Qt::Literals::StringLiterals;
 SettingsView::SettingsView(const ViewEnvironment& environment, QWidget* parent)
     : QWidget(parent)
     , m_environment(environment)
-    , m_query(LiveQueryModel::allSettings(environment.context, this))
-    , m_settings(SettingsOptions::findOrCreate(environment.context, *m_query))
+    , m_settings(SettingsOptions::findOrCreate(environment.context))
     , m_segments(new QButtonGroup(this)) {
     auto* display = new QGroupBox(u"Display Options (Menubar)"_s, this);
     auto* displayLayout = new QVBoxLayout(display);

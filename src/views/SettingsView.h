@@ -14,7 +14,6 @@ class QCheckBox;
 namespace quendle2 {
 
 class AppSettings;
-class LiveQueryModel;
 
 /// What the menu-bar title shows and how often the portal is polled. Creates the settings record the first
 /// time it is built, and hands the stored interval to the service whenever it is shown.
@@ -36,7 +35,6 @@ private:
     void handIntervalToService();
 
     ViewEnvironment m_environment;
-    LiveQueryModel* m_query;
     QPointer<AppSettings> m_settings;
     std::array<QCheckBox*, 5> m_switches{};
     QButtonGroup* m_segments;

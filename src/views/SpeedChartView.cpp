@@ -122,7 +122,7 @@ void SpeedChartView::changeEvent(QEvent* event) {
 void SpeedChartView::applyPalette() {
     const QPalette& colours = palette();
     const QColor text = colours.color(QPalette::WindowText);
-    const QColor dim = ViewStyle::secondary(colours);
+    const QColor dim = ViewStyle::colour(colours, ViewStyle::Tone::Secondary);
     QColor grid = dim;
     grid.setAlphaF(0.3f);
     for (QAbstractAxis* axis :

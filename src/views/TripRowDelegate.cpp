@@ -37,7 +37,7 @@ void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     const bool selected = option.state.testFlag(QStyle::State_Selected);
     const QPalette& colours = option.palette;
     const QColor text = colours.color(selected ? QPalette::HighlightedText : QPalette::Text);
-    const QColor dim = selected ? text : ViewStyle::secondary(colours);
+    const QColor dim = selected ? text : ViewStyle::colour(colours, ViewStyle::Tone::Secondary);
 
     const QFont body = ViewStyle::font(option.font, ViewStyle::Font::Body);
     const QFont caption = ViewStyle::font(option.font, ViewStyle::Font::Caption);
@@ -48,7 +48,7 @@ void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     if (trip->active()) {
         const QString badge = u"Active"_s;
         painter->setFont(caption);
-        painter->setPen(ViewStyle::green(colours));
+        painter->setPen(ViewStyle::colour(colours, ViewStyle::Tone::Green));
         painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, badge);
         titleArea.setRight(area.right() - QFontMetrics(caption).horizontalAdvance(badge) - padding);
     }

@@ -14,6 +14,26 @@ QColor blend(const QColor& base, const QColor& over, double amount) {
                             static_cast<float>(base.blueF() + (over.blueF() - base.blueF()) * amount));
 }
 
+bool isDark(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightnessF() < 0.5;
+}
+
+QColor secondary(const QPalette& palette) {
+    return blend(palette.color(QPalette::WindowText), palette.color(QPalette::Window), 0.45);
+}
+
+QColor green(const QPalette& palette) {
+    return isDark(palette) ? QColor(0x4c, 0xd9, 0x64) : QColor(0x1e, 0x8e, 0x3e);
+}
+
+QColor orange(const QPalette& palette) {
+    return isDark(palette) ? QColor(0xff, 0x9f, 0x0a) : QColor(0xd9, 0x6c, 0x00);
+}
+
+QColor separator(const QPalette& palette) {
+    return blend(palette.color(QPalette::Window), palette.color(QPalette::WindowText), 0.18);
+}
+
 } // namespace
 
 QFont font(const QFont& base, Font style) {
@@ -37,32 +57,12 @@ QFont font(const QFont& base, Font style) {
     return result;
 }
 
-bool isDark(const QPalette& palette) {
-    return palette.color(QPalette::Window).lightnessF() < 0.5;
-}
-
-QColor secondary(const QPalette& palette) {
-    return blend(palette.color(QPalette::WindowText), palette.color(QPalette::Window), 0.45);
-}
-
-QColor green(const QPalette& palette) {
-    return isDark(palette) ? QColor(0x4c, 0xd9, 0x64) : QColor(0x1e, 0x8e, 0x3e);
-}
-
-QColor orange(const QPalette& palette) {
-    return isDark(palette) ? QColor(0xff, 0x9f, 0x0a) : QColor(0xd9, 0x6c, 0x00);
-}
-
 QColor accent(const QPalette& palette) {
     return palette.color(QPalette::Highlight);
 }
 
 QColor material(const QPalette& palette, bool thick) {
     return blend(palette.color(QPalette::Window), palette.color(QPalette::WindowText), thick ? 0.09 : 0.05);
-}
-
-QColor separator(const QPalette& palette) {
-    return blend(palette.color(QPalette::Window), palette.color(QPalette::WindowText), 0.18);
 }
 
 namespace {

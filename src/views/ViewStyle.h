@@ -15,21 +15,15 @@ namespace ViewStyle {
 enum class Font { Body, Caption, Headline, Title };
 
 QFont font(const QFont& base, Font style);
-/// Dimmed text: the palette's text colour at reduced strength.
-QColor secondary(const QPalette& palette);
-QColor green(const QPalette& palette);
-QColor orange(const QPalette& palette);
+
+/// The foreground colours, each derived from the palette: the text colour; dimmed text; green and orange
+/// that stay readable on light and dark backgrounds; a thin line between rows.
+enum class Tone { Primary, Secondary, Green, Orange, Separator };
+QColor colour(const QPalette& palette, Tone tone);
 /// The accent: the desktop's selection colour.
 QColor accent(const QPalette& palette);
 /// A translucent panel behind cards and charts; `thick` is the denser one for stat cards.
 QColor material(const QPalette& palette, bool thick);
-/// A thin line between rows: a little stronger than the material, on light and dark palettes alike.
-QColor separator(const QPalette& palette);
-bool isDark(const QPalette& palette);
-
-/// The foreground colours a widget can take, each derived from the palette.
-enum class Tone { Primary, Secondary, Green, Orange, Separator };
-QColor colour(const QPalette& palette, Tone tone);
 
 /// Gives a widget one of the text styles, from the application font, and a tone for its foreground. The
 /// tone is taken again from the new palette whenever the desktop's theme changes (light to dark).

@@ -2,7 +2,6 @@
 // axis, the route's markers and selector, the delay history, and the settings' effects.
 #include "platform/NotificationCenter.h"
 #include "store/AppSettings.h"
-#include "store/LiveQueryModel.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/StopSnapshot.h"
@@ -101,7 +100,7 @@ private Q_SLOTS:
         QCOMPARE(TripText::durationText(t0, closed ? std::optional(end) : std::nullopt, now), expected);
     }
 
-    void speedAndTitles_data() {
+    void speedText_data() {
         QTest::addColumn<double>("speed");
         QTest::addColumn<QString>("expected");
         QTest::newRow("truncated, not rounded") << 99.99 << u"99 km/h"_s;
@@ -110,7 +109,7 @@ private Q_SLOTS:
         QTest::newRow("toward zero below 0") << -3.7 << u"-3 km/h"_s;
         QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << u"0 km/h"_s;
     }
-    void speedAndTitles() {
+    void speedText() {
         QFETCH(double, speed);
         QFETCH(QString, expected);
         QCOMPARE(TripText::speedText(speed), expected);
@@ -337,10 +336,9 @@ private Q_SLOTS:
     void settingsRecordCreatedOnce() {
         QTemporaryDir dir;
         auto store = openStore(dir);
-        LiveQueryModel* query = LiveQueryModel::allSettings(store->mainContext(), store.get());
         // Two builds in the same turn, before the live query has caught up.
-        AppSettings* first = SettingsOptions::findOrCreate(store->mainContext(), *query);
-        AppSettings* second = SettingsOptions::findOrCreate(store->mainContext(), *query);
+        AppSettings* first = SettingsOptions::findOrCreate(store->mainContext());
+        AppSettings* second = SettingsOptions::findOrCreate(store->mainContext());
         QCOMPARE(second, first);
         QCOMPARE(store->mainContext()->fetch<AppSettings>().value().size(), 1);
         QVERIFY(first->showSpeed() && first->showArrivalInfo() && first->showDelay() &&
