@@ -1,5 +1,6 @@
 #include "menubar/MenubarTitle.h"
 
+#include "platform/SpeedText.h"
 #include "store/AppSettings.h"
 #include "store/ModelContext.h"
 
@@ -61,9 +62,7 @@ QString composeMenubarTitle(const std::optional<MenubarFlags>& flags, const Menu
         return segments.join(QLatin1Char(' '));
     }
     if (on(&MenubarFlags::showSpeed)) {
-        const double speed =
-            std::isfinite(snapshot.currentSpeedKmh) ? std::trunc(snapshot.currentSpeedKmh) : 0.0;
-        segments << QString::number(static_cast<qint64>(speed)) + QStringLiteral(" km/h");
+        segments << speedText(snapshot.currentSpeedKmh);
     }
     if (on(&MenubarFlags::showArrivalInfo) && snapshot.arrivalStop) {
         const TrainService::UpcomingStop& stop = *snapshot.arrivalStop;

@@ -72,6 +72,7 @@ public:
     static constexpr double staleTripAfter = 1200.0;
     static constexpr double sampleSpeedStep = 1.0;
     static constexpr double sampleInterval = 30.0;
+    static constexpr int minimumTimerMs = 1000;
 
     /// The production portal with a 3-second time-out and the wall clock. `context` may be null: the service
     /// then polls and updates its live state but touches no store.
@@ -184,7 +185,7 @@ private:
     QString m_wifiQuality;
     QString m_trainIdentifier;
     std::optional<QDateTime> m_lastStatusAt;
-    QPointer<Trip> m_currentTrip;
+    RecordRef<Trip> m_currentTrip;
     std::vector<UpcomingStop> m_upcomingStops;
     std::vector<TripStop> m_allStops;
     std::optional<qsizetype> m_currentStopIndex;

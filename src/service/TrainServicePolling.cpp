@@ -54,11 +54,12 @@ void TrainService::restartPollingTimer() {
         m_timer->deleteLater();
     }
     auto* timer = new QTimer(this);
-    // Only whole seconds from the settings ever arrive here; anything beyond a timer's range is held to it
-    // rather than overflowing.
+    // A damaged settings row may hold anything: never poll faster than once a second (a 0 ms timer would
+    // start ticks and HTTPS requests as fast as they can overlap), and never overflow a timer's range.
     const double milliseconds = m_refreshInterval * 1000.0;
-    timer->setInterval(
-        std::isnan(milliseconds) ? 0 : static_cast<int>(std::clamp(milliseconds, 0.0, 2147483647.0)));
+    timer->setInterval(std::isnan(milliseconds) ? minimumTimerMs
+                                                : static_cast<int>(std::clamp(
+                                                      milliseconds, double(minimumTimerMs), 2147483647.0)));
     connect(timer, &QTimer::timeout, this, &TrainService::timerFired);
     timer->start();
     assign(m_timer, timer, &TrainService::timerChanged);
@@ -129,13 +130,13 @@ ModelContext* TrainService::modelContext() const {
 }
 
 Trip* TrainService::currentTrip() const {
-    return m_currentTrip && !m_currentTrip->isDeleted() ? m_currentTrip.data() : nullptr;
+    return m_currentTrip && !m_currentTrip->isDeleted() ? m_currentTrip.get() : nullptr;
 }
 
 void TrainService::setCurrentTrip(Trip* trip) {
     if (m_currentTrip != trip) {
         if (m_currentTrip) {
-            disconnect(m_currentTrip, nullptr, this, nullptr);
+            disconnect(m_currentTrip.get(), nullptr, this, nullptr);
         }
         m_lastSnapshotDelay.clear();
         if (trip != nullptr) {
@@ -143,7 +144,7 @@ void TrainService::setCurrentTrip(Trip* trip) {
             connect(trip, &PersistentModel::deleted, this, [this] { setCurrentTrip(nullptr); });
         }
     }
-    assign(m_currentTrip, QPointer<Trip>(trip), &TrainService::currentTripChanged);
+    assign(m_currentTrip, RecordRef<Trip>(trip), &TrainService::currentTripChanged);
 }
 
 } // namespace quendle2

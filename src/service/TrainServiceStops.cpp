@@ -128,9 +128,11 @@ void TrainService::recordDelaySnapshots(const std::vector<TripStop>& stops) {
         if (*known == stop.arrivalDelayText) {
             continue;
         }
-        m_modelContext->insert(new StopSnapshot(m_clock.now(), trip, stop.eva, stop.name,
-                                                stop.scheduledArrival, stop.actualArrival,
-                                                stop.arrivalDelayText));
+        if (m_modelContext->insert(std::make_unique<StopSnapshot>(m_clock.now(), trip, stop.eva, stop.name,
+                                                                  stop.scheduledArrival, stop.actualArrival,
+                                                                  stop.arrivalDelayText)) == nullptr) {
+            continue; // not recorded: the next document tries again
+        }
         *known = stop.arrivalDelayText;
         qCDebug(lcTrainService).noquote() << QStringLiteral("Snapshot delay change: stop=%1 delay=%2")
                                                  .arg(stop.name, *stop.arrivalDelayText);

@@ -75,8 +75,10 @@ Trip* TrainService::findOrCreateTrip(const QString& identifier) {
             return newest;
         }
     }
-    auto* trip = new Trip(m_clock.now(), identifier, true);
-    m_modelContext->insert(trip);
+    Trip* trip = m_modelContext->insert(std::make_unique<Trip>(m_clock.now(), identifier, true));
+    if (trip == nullptr) {
+        return nullptr;
+    }
     setSelectedStopEva(std::nullopt);
     qCInfo(lcTrainService).noquote() << QStringLiteral("Created new trip ident=%1").arg(identifier);
     return trip;
@@ -99,9 +101,9 @@ void TrainService::recordSpeedSample(double speedKmh) {
         return;
     }
     const QDateTime now = m_clock.now();
-    auto* sample = new SpeedSample(now, speedKmh, trip);
-    m_modelContext->insert(sample);
-    trip->appendSample(sample);
+    if (m_modelContext->insert(std::make_unique<SpeedSample>(now, speedKmh, trip)) == nullptr) {
+        return;
+    }
     assign(m_lastSampleAt, now, &TrainService::lastSampleAtChanged);
     qCDebug(lcTrainService).noquote()
         << QStringLiteral("Recorded speed sample: speed=%1 km/h totalSamples=%2")

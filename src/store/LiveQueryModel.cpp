@@ -94,6 +94,7 @@ void LiveQueryModel::onDeleted(PersistentModel* record) {
         beginRemoveRows({}, static_cast<int>(row), static_cast<int>(row));
         m_rows.removeAt(row);
         endRemoveRows();
+        m_held = {m_rows.cbegin(), m_rows.cend()};
     }
     scheduleRefresh();
 }
@@ -149,6 +150,7 @@ void LiveQueryModel::refresh() {
             endInsertRows();
         }
     }
+    m_held = {m_rows.cbegin(), m_rows.cend()};
     Q_EMIT refreshed();
 }
 

@@ -2,6 +2,7 @@
 
 #include "store/FetchDescriptor.h"
 #include "store/PersistentModel.h"
+#include "store/RecordRef.h"
 #include "store/StoreError.h"
 
 #include <QAbstractListModel>
@@ -58,6 +59,8 @@ private:
     FetchDescriptor m_descriptor;
     QStringList m_queryFields; ///< fields whose change can move a record in or out, or reorder it
     QList<PersistentModel*> m_rows;
+    /// Keeps the rows' records in memory while they are rows.
+    QList<RecordRef<PersistentModel>> m_held;
     std::optional<StoreError> m_error;
     bool m_refreshScheduled = false;
 };

@@ -56,12 +56,27 @@ ModelContext::ModelContext(const QString& connectionName, QObject* parent)
     : QObject(parent)
     , m_connectionName(connectionName) {
     if (QCoreApplication::instance() != nullptr) {
-        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &ModelContext::commit);
+        connect(QCoreApplication::instance(), &QCoreApplication::aboutToQuit, this, &ModelContext::save);
     }
+    // Retries a failed save even when nothing else changes (a disconnected train records nothing).
+    m_retry.setSingleShot(true);
+    m_retry.setInterval(10'000);
+    m_retry.setTimerType(Qt::VeryCoarseTimer);
+    connect(&m_retry, &QTimer::timeout, this, &ModelContext::save);
 }
 
 ModelContext::~ModelContext() {
-    commit();
+    save();
+    // The records die with this object; none may call back into it on the way.
+    m_journal.clear();
+    for (auto& map : m_identity) {
+        for (PersistentModel* record : std::as_const(map)) {
+            record->m_owner = nullptr;
+        }
+    }
+    for (PersistentModel* record : std::as_const(m_deletedRecords)) {
+        record->m_owner = nullptr;
+    }
     m_statements.clear();
 }
 
@@ -80,151 +95,66 @@ QSqlQuery& ModelContext::prepared(const QString& sql) {
     return *it;
 }
 
-bool ModelContext::execute(QSqlQuery& query) {
-    const bool ok = query.exec();
-    if (!ok) {
-        m_turnFailed = true;
-        reportFailure(QStringLiteral("write"), query.lastError().text());
+qsizetype ModelContext::recordsInMemory() const {
+    qsizetype count = m_deletedRecords.size();
+    for (const auto& map : m_identity) {
+        count += map.size();
     }
-    return ok;
+    return count;
 }
 
-void ModelContext::reportFailure(const QString& what, const QString& error) {
-    m_saveError = StoreError{QStringLiteral("Could not %1 the trip store: %2").arg(what, error)};
-    Q_EMIT saveFailed(m_saveError->description);
-}
-
-void ModelContext::beginChange() {
-    if (m_inTransaction) {
-        return;
-    }
-    QSqlDatabase db = database();
-    if (!db.transaction()) {
-        reportFailure(QStringLiteral("write to"), db.lastError().text());
-        return;
-    }
-    m_inTransaction = true;
-    // Everything a turn changes goes into one transaction, committed once the turn is over.
-    QTimer::singleShot(0, this, &ModelContext::commit);
-}
-
-void ModelContext::commit() {
-    if (!m_inTransaction) {
-        return;
-    }
-    m_inTransaction = false;
-    QSqlDatabase db = database();
-    for (QSqlQuery& statement : m_statements) {
-        statement.finish();
-    }
-    if (!db.commit()) {
-        m_turnFailed = false;
-        const QString error = db.lastError().text();
-        db.rollback();
-        reportFailure(QStringLiteral("save"), error);
-        return;
-    }
-    // A turn in which a write failed is not a clean save: its error stays until one is.
-    if (!std::exchange(m_turnFailed, false)) {
-        m_saveError.reset();
-        Q_EMIT saved();
-    }
-}
-
-void ModelContext::insert(PersistentModel* record) {
-    if (record == nullptr || record->isInserted() || record->isDeleted()) {
-        return;
-    }
-    const RecordType type = record->recordType();
-    const RecordSchema& schema = schemaOf(type);
-    if (schema.tripLinkColumn >= 0) {
-        Trip* trip = type == RecordType::SpeedSample ? static_cast<SpeedSample*>(record)->trip()
-                                                     : static_cast<StopSnapshot*>(record)->trip();
-        if (trip != nullptr && !trip->isInserted()) {
-            insert(trip);
-        }
-    }
-    beginChange();
-    QStringList columns;
-    QStringList marks;
-    for (const QString& column : schema.columns) {
-        columns << quoted(column);
-        marks << QStringLiteral("?");
-    }
-    QSqlQuery& query = prepared(
-        QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-            .arg(quoted(schema.table), columns.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
-    for (int column = 0; column < schema.columns.size(); ++column) {
-        query.bindValue(column, record->columnValue(column));
-    }
-    if (!execute(query)) {
-        return;
-    }
-    record->m_persistentId = query.lastInsertId().toLongLong();
+PersistentModel* ModelContext::adopt(PersistentModel* record, qint64 persistentId) {
+    record->m_persistentId = persistentId;
     record->m_context = this;
+    record->m_owner = this;
     record->setParent(this);
-    m_identity[slot(type)].insert(record->m_persistentId, record);
-    if (type == RecordType::SpeedSample) {
-        if (Trip* trip = static_cast<SpeedSample*>(record)->trip()) {
-            trip->sampleJoined(static_cast<SpeedSample*>(record));
-        }
-    }
-    Q_EMIT recordInserted(record);
-}
-
-void ModelContext::recordWritten(PersistentModel* record, int column) {
-    const RecordSchema& schema = schemaOf(record->recordType());
-    beginChange();
-    QSqlQuery& query = prepared(QStringLiteral("UPDATE %1 SET %2 = ? WHERE pk = ?")
-                                    .arg(quoted(schema.table), quoted(schema.columns[column])));
-    query.bindValue(0, record->columnValue(column));
-    query.bindValue(1, record->persistentId());
-    execute(query);
-    Q_EMIT recordChanged(record, column);
-}
-
-void ModelContext::deleteRecord(PersistentModel* record) {
-    if (record == nullptr || record->m_context != this || record->isDeleted()) {
-        return;
-    }
-    const RecordType type = record->recordType();
-    beginChange();
-    QSqlQuery& query =
-        prepared(QStringLiteral("DELETE FROM %1 WHERE pk = ?").arg(quoted(schemaOf(type).table)));
-    query.bindValue(0, record->persistentId());
-    if (!execute(query)) {
-        return;
-    }
-    if (type == RecordType::Trip) {
-        auto* trip = static_cast<Trip*>(record);
-        // The file cascades on its own; the objects in memory follow it.
-        const auto samples = m_identity[slot(RecordType::SpeedSample)];
-        for (PersistentModel* sample : samples) {
-            if (static_cast<SpeedSample*>(sample)->trip() == trip) {
-                markDeleted(sample);
-            }
-        }
-        for (PersistentModel* snapshot : std::as_const(m_identity[slot(RecordType::StopSnapshot)])) {
-            auto* stop = static_cast<StopSnapshot*>(snapshot);
-            if (stop->trip() == trip) {
-                stop->m_trip = nullptr;
-                Q_EMIT stop->tripChanged();
-            }
-        }
-    } else if (type == RecordType::SpeedSample) {
-        if (Trip* trip = static_cast<SpeedSample*>(record)->trip()) {
-            trip->sampleLeft(static_cast<SpeedSample*>(record));
-        }
-    }
-    markDeleted(record);
+    m_identity[slot(record->recordType())].insert(persistentId, record);
+    // Handed out as a plain pointer: kept at least until the turn is over.
+    scheduleSweep();
+    return record;
 }
 
 void ModelContext::markDeleted(PersistentModel* record) {
     m_identity[slot(record->recordType())].remove(record->persistentId());
+    m_deletedRecords.append(record);
     record->m_deleted = true;
     record->m_context = nullptr;
+    scheduleSweep();
     Q_EMIT record->deleted();
     Q_EMIT recordDeleted(record);
+}
+
+void ModelContext::scheduleSweep() {
+    if (m_sweepScheduled) {
+        return;
+    }
+    m_sweepScheduled = true;
+    QTimer::singleShot(0, this, &ModelContext::sweep);
+}
+
+void ModelContext::sweep() {
+    m_sweepScheduled = false;
+    const auto unheld = [](const PersistentModel* record) { return record->m_holds == 0; };
+    m_deletedRecords.removeIf([&](PersistentModel* record) {
+        if (!unheld(record)) {
+            return false;
+        }
+        delete record;
+        return true;
+    });
+    // Samples and snapshots hold their trip, so they go first and may free it in the same sweep.
+    for (RecordType type : {RecordType::SpeedSample, RecordType::StopSnapshot, RecordType::Trip,
+                            RecordType::AppSettings, RecordType::Item}) {
+        auto& map = m_identity[slot(type)];
+        for (auto it = map.begin(); it != map.end();) {
+            if (unheld(it.value())) {
+                delete it.value();
+                it = map.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
 }
 
 Result<ModelContext::Records, StoreError> ModelContext::fetchRecords(RecordType type,
@@ -268,6 +198,7 @@ Result<ModelContext::Records, StoreError> ModelContext::fetchRecords(RecordType 
         sql += QStringLiteral(" LIMIT %1").arg(*descriptor.limit);
     }
 
+    catchUp();
     QSqlQuery& query = prepared(sql);
     for (int i = 0; i < values.size(); ++i) {
         query.bindValue(i, values[i]);
@@ -289,12 +220,8 @@ PersistentModel* ModelContext::materialize(RecordType type, const QSqlQuery& row
     if (PersistentModel* known = m_identity[slot(type)].value(persistentId)) {
         return known; // its fields in memory are the newest: every write went through it
     }
-    PersistentModel* record = blank(type);
+    PersistentModel* record = adopt(blank(type), persistentId);
     const RecordSchema& schema = schemaOf(type);
-    record->m_persistentId = persistentId;
-    record->m_context = this;
-    record->setParent(this);
-    m_identity[slot(type)].insert(persistentId, record);
     for (int column = 0; column < schema.columns.size(); ++column) {
         if (column == schema.tripLinkColumn) {
             const QVariant link = row.value(column + 1);
@@ -327,6 +254,7 @@ QList<SpeedSample*> ModelContext::samplesOf(const Trip* trip) {
     if (trip->persistentId() == 0) {
         return samples;
     }
+    catchUp();
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(selectColumns(RecordType::SpeedSample) + QStringLiteral(" WHERE trip = ? ORDER BY pk"));
@@ -340,6 +268,7 @@ QList<SpeedSample*> ModelContext::samplesOf(const Trip* trip) {
 }
 
 SpeedSample* ModelContext::latestSampleOf(const Trip* trip) {
+    catchUp();
     QSqlQuery& query = prepared(selectColumns(RecordType::SpeedSample) +
                                 QStringLiteral(" WHERE trip = ? ORDER BY timestamp DESC, pk DESC LIMIT 1"));
     query.bindValue(0, trip->persistentId());
@@ -352,19 +281,33 @@ SpeedSample* ModelContext::latestSampleOf(const Trip* trip) {
 }
 
 ModelContext::SampleAggregate ModelContext::sampleAggregateOf(const Trip* trip) {
-    QSqlQuery& query = prepared(
-        QStringLiteral("SELECT COUNT(*), COUNT(CASE WHEN speedKmh > 0 THEN 1 END), TOTAL(CASE WHEN speedKmh "
-                       "> 0 THEN speedKmh END), "
-                       "MAX(CASE WHEN speedKmh > 0 THEN speedKmh END) FROM \"SpeedSample\" WHERE trip = ?"));
+    catchUp();
+    // Speeds count when positive and finite; the mean is a sum of fractions, so that huge speeds cannot
+    // overflow it to infinity.
+    const QString counted = QStringLiteral("speedKmh > 0 AND speedKmh <= 1.7976931348623157e308");
+    QSqlQuery& query =
+        prepared(QStringLiteral("SELECT COUNT(*), COUNT(CASE WHEN %1 THEN 1 END), MAX(CASE WHEN %1 "
+                                "THEN speedKmh END) FROM \"SpeedSample\" WHERE trip = ?")
+                     .arg(counted));
     query.bindValue(0, trip->persistentId());
     SampleAggregate aggregate;
     if (query.exec() && query.next()) {
         aggregate.count = query.value(0).toLongLong();
         aggregate.positiveCount = query.value(1).toLongLong();
-        aggregate.positiveSum = query.value(2).toDouble();
-        aggregate.positiveMax = query.value(3).toDouble();
+        aggregate.positiveMax = query.value(2).toDouble();
     }
     query.finish();
+    if (aggregate.positiveCount > 0) {
+        QSqlQuery& mean =
+            prepared(QStringLiteral("SELECT TOTAL(speedKmh / ?) FROM \"SpeedSample\" WHERE trip = ? AND %1")
+                         .arg(counted));
+        mean.bindValue(0, static_cast<double>(aggregate.positiveCount));
+        mean.bindValue(1, trip->persistentId());
+        if (mean.exec() && mean.next()) {
+            aggregate.positiveMean = mean.value(0).toDouble();
+        }
+        mean.finish();
+    }
     return aggregate;
 }
 

@@ -3,15 +3,19 @@
 #include "platform/Result.h"
 #include "store/FetchDescriptor.h"
 #include "store/PersistentModel.h"
+#include "store/RecordRef.h"
 #include "store/StoreError.h"
 
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTimer>
 
 #include <array>
+#include <memory>
 #include <optional>
 
 namespace quendle2 {
@@ -21,9 +25,15 @@ class Trip;
 
 /// The one context through which the main thread reads and writes the store.
 ///
-/// One row is always one object (an identity map). Inserts, field writes and deletes go to the file at once,
-/// inside a transaction that is committed at the end of the event-loop turn that opened it, and at quit:
-/// callers never save, and a fetch always sees every change made before it.
+/// One row is always one object (an identity map) for as long as anybody holds it (see RecordRef). Inserts,
+/// field writes and deletes go to the file at once, inside a transaction that is committed at the end of the
+/// event-loop turn that opened it, and at quit: callers never save, and a fetch always sees every change made
+/// before it.
+///
+/// Every change is also kept in a journal until a commit has taken it into the file. When a write or a
+/// commit fails (a full or read-only disk), the transaction is rolled back and the journal is replayed into
+/// the next one, so nothing the application recorded is lost once writing works again. Row identifiers are
+/// handed out here, never reused, so a replayed row keeps the identity it was given.
 class ModelContext final : public QObject {
     Q_OBJECT
 public:
@@ -32,7 +42,7 @@ public:
     struct SampleAggregate {
         qint64 count = 0;
         qint64 positiveCount = 0;
-        double positiveSum = 0;
+        double positiveMean = 0;
         double positiveMax = 0;
     };
 
@@ -56,19 +66,32 @@ public:
         return Result<QList<T*>, StoreError>::success(typed);
     }
 
-    /// Adds a new record to the store; the context takes ownership. A linked trip not yet in the store is
+    /// Adds a new record to the store and takes ownership of it; null (and the record freed) when it cannot
+    /// be added: already stored, deleted, or linked to a deleted trip. A linked trip not yet in the store is
     /// inserted first.
-    void insert(PersistentModel* record);
+    template <typename T>
+    T* insert(std::unique_ptr<T> record) {
+        return insert(static_cast<PersistentModel*>(record.get())) ? record.release() : nullptr;
+    }
+    /// The same for a record whose owner stays the caller's if it is refused; true when it was added.
+    bool insert(PersistentModel* record);
     /// Removes a record from the store. A trip takes its samples with it; its snapshots stay with an empty
     /// trip link. The object stays alive, detached, and reports isDeleted().
     void deleteRecord(PersistentModel* record);
 
-    /// The last write or save that failed, if any since the last successful save.
+    /// Commits now, replaying whatever earlier saves could not write. True when every change made so far is
+    /// in the file.
+    bool save();
+
+    /// SQLite's description of the failure that keeps changes out of the file, while there is one.
     std::optional<StoreError> lastSaveError() const { return m_saveError; }
-    bool hasUncommittedChanges() const { return m_inTransaction; }
+    bool hasUncommittedChanges() const { return m_inTransaction || !m_journal.isEmpty(); }
+    /// How many records are in memory, held or waiting to be saved (for tests and benchmarks).
+    qsizetype recordsInMemory() const;
 
     // Used by the records themselves.
     void recordWritten(PersistentModel* record, int column);
+    void scheduleSweep();
     QList<SpeedSample*> samplesOf(const Trip* trip);
     SpeedSample* latestSampleOf(const Trip* trip);
     SampleAggregate sampleAggregateOf(const Trip* trip);
@@ -77,32 +100,58 @@ Q_SIGNALS:
     void recordInserted(quendle2::PersistentModel* record);
     void recordChanged(quendle2::PersistentModel* record, int column);
     void recordDeleted(quendle2::PersistentModel* record);
-    /// All changes of a turn reached the file.
+    /// Every change made so far reached the file.
     void saved();
-    /// Changes could not be written (for example a full or read-only disk); they are not in the file.
+    /// Changes could not be written (for example a full or read-only disk); they are kept and retried.
+    /// `description` is SQLite's own.
     void saveFailed(const QString& description);
 
 private:
     friend class ModelContainer;
+
+    /// One change not yet committed; replayed with the record's values at the time of the replay.
+    struct Change {
+        enum class Kind { Insert, Update, Delete };
+        Kind kind;
+        RecordRef<PersistentModel> record;
+        int column = -1;
+    };
 
     ModelContext(const QString& connectionName, QObject* parent);
 
     static PersistentModel* blank(RecordType type);
     QSqlDatabase database() const;
     QSqlQuery& prepared(const QString& sql);
-    bool execute(QSqlQuery& query);
+    /// Opens the turn's transaction, replaying the journal into it.
     void beginChange();
+    /// Replays pending changes before a read, so that it sees them.
+    void catchUp();
     void commit();
-    void reportFailure(const QString& what, const QString& error);
+    enum class Applied { Done, Refused, Failed };
+
+    /// Runs a change in the turn's transaction and keeps it until the next commit; false when SQLite
+    /// refuses it for good.
+    bool journal(Change change);
+    Applied apply(const Change& change);
+    void reportFailure(const QString& error);
+    qint64 allocateId(RecordType type);
+    PersistentModel* adopt(PersistentModel* record, qint64 persistentId);
     PersistentModel* materialize(RecordType type, const QSqlQuery& row);
     PersistentModel* recordFor(RecordType type, qint64 persistentId);
     void markDeleted(PersistentModel* record);
+    void sweep();
 
     QString m_connectionName;
     QHash<QString, QSqlQuery> m_statements;
     std::array<QHash<qint64, PersistentModel*>, 5> m_identity;
+    std::array<qint64, 5> m_lastId{};
+    QList<PersistentModel*> m_deletedRecords;
+    QList<Change> m_journal;
+    QSet<PersistentModel*> m_pendingInserts;
+    QTimer m_retry;
     bool m_inTransaction = false;
     bool m_turnFailed = false;
+    bool m_sweepScheduled = false;
     std::optional<StoreError> m_saveError;
 };
 

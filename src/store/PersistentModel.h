@@ -11,8 +11,10 @@ class ModelContext;
 class Trip;
 
 /// A stored record: an object with identity. Every holder of a record sees the same object, every field
-/// assignment emits the field's change signal (also when the value is unchanged), and, once the record is
-/// inserted, every assignment reaches the store without anybody asking for a save.
+/// assignment emits the field's change signal (also when the value is unchanged) once the store has the new
+/// value, and, once the record is inserted, every assignment reaches the store without anybody asking for a
+/// save. The context owns every record it hands out and frees it once no RecordRef holds it and none of its
+/// changes is waiting to be saved.
 class PersistentModel : public QObject {
     Q_OBJECT
 public:
@@ -43,8 +45,9 @@ protected:
     template <typename Self, typename T, typename V>
     void write(T& field, V&& value, void (Self::*changed)(), int column) {
         field = std::forward<V>(value);
-        (static_cast<Self*>(this)->*changed)();
+        // The row first: a slot that fetches by this field must find the new value.
         didWrite(column);
+        (static_cast<Self*>(this)->*changed)();
     }
 
     /// Hands the current value of `column` to the store.
@@ -56,9 +59,17 @@ protected:
 
 private:
     friend class ModelContext;
+    template <typename>
+    friend class RecordRef;
+
+    void retain() { ++m_holds; }
+    void release();
 
     qint64 m_persistentId = 0;
     ModelContext* m_context = nullptr;
+    /// The context that owns this record, also after it was deleted from the store.
+    ModelContext* m_owner = nullptr;
+    int m_holds = 0;
     bool m_deleted = false;
 };
 

@@ -57,7 +57,7 @@ void SpeedSample::setSpeedKmh(double speedKmh) {
 
 void SpeedSample::setTrip(Trip* trip) {
     Trip* previous = m_trip;
-    write(m_trip, QPointer<Trip>(trip), &SpeedSample::tripChanged, TripLink);
+    write(m_trip, RecordRef<Trip>(trip), &SpeedSample::tripChanged, TripLink);
     if (!isInserted() || previous == trip) {
         return;
     }

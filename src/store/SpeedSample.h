@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/PersistentModel.h"
+#include "store/RecordRef.h"
 #include "store/Trip.h"
 
 #include <QDateTime>
@@ -47,7 +48,7 @@ private:
 
     QDateTime m_timestamp;
     double m_speedKmh = 0;
-    QPointer<Trip> m_trip;
+    RecordRef<Trip> m_trip;
 };
 
 } // namespace quendle2

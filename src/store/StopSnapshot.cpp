@@ -76,7 +76,7 @@ void StopSnapshot::setCreatedAt(const QDateTime& value) {
 }
 
 void StopSnapshot::setTrip(Trip* trip) {
-    write(m_trip, QPointer<Trip>(trip), &StopSnapshot::tripChanged, TripLink);
+    write(m_trip, RecordRef<Trip>(trip), &StopSnapshot::tripChanged, TripLink);
 }
 
 void StopSnapshot::setStationEva(const QString& value) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/PersistentModel.h"
+#include "store/RecordRef.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -69,7 +70,7 @@ private:
     StopSnapshot();
 
     QDateTime m_createdAt;
-    QPointer<Trip> m_trip;
+    RecordRef<Trip> m_trip;
     QString m_stationEva;
     QString m_stationName;
     std::optional<QDateTime> m_scheduledArrivalTime;

@@ -4,6 +4,8 @@
 #include "store/SpeedSample.h"
 #include "store/StoreValues.h"
 
+#include <cmath>
+
 namespace quendle2 {
 
 Trip::Trip()
@@ -16,7 +18,6 @@ Trip::Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* p
     , m_trainIdentifier(std::move(trainIdentifier))
     , m_active(active) {
     // A trip that was never stored has, by definition, no samples yet.
-    m_samples.emplace();
     m_sampleCount = 0;
     m_stats = SpeedStats{};
 }
@@ -105,22 +106,32 @@ void Trip::setSelectedStopEva(const std::optional<QString>& eva) {
 }
 
 QList<SpeedSample*> Trip::samples() const {
-    if (!m_samples) {
-        m_samples.emplace();
-        if (ModelContext* context = modelContext()) {
-            for (SpeedSample* sample : context->samplesOf(this)) {
-                m_samples->append(sample);
+    ModelContext* context = modelContext();
+    if (m_samples) {
+        QList<SpeedSample*> list;
+        list.reserve(m_samples->size());
+        for (const RecordRef<SpeedSample>& sample : *m_samples) {
+            if (sample && !sample->isDeleted()) {
+                list.append(sample);
             }
         }
+        return list;
     }
-    QList<SpeedSample*> list;
-    list.reserve(m_samples->size());
-    for (const QPointer<SpeedSample>& sample : *m_samples) {
-        if (sample && !sample->isDeleted()) {
-            list.append(sample);
-        }
+    const QList<SpeedSample*> loaded = context != nullptr ? context->samplesOf(this) : QList<SpeedSample*>{};
+    if (m_sampleHolders > 0) {
+        m_samples.emplace(loaded.begin(), loaded.end());
     }
-    return list;
+    return loaded;
+}
+
+void Trip::holdSamples() {
+    ++m_sampleHolders;
+}
+
+void Trip::releaseSamples() {
+    if (--m_sampleHolders == 0) {
+        m_samples.reset();
+    }
 }
 
 void Trip::appendSample(SpeedSample* sample) {
@@ -147,11 +158,7 @@ Trip::SpeedStats Trip::positiveSpeedStats() const {
         const ModelContext::SampleAggregate aggregate =
             context != nullptr ? context->sampleAggregateOf(this) : ModelContext::SampleAggregate{};
         m_sampleCount = aggregate.count;
-        m_positiveSum = aggregate.positiveSum;
-        m_stats =
-            SpeedStats{aggregate.positiveMax,
-                       aggregate.positiveCount > 0 ? aggregate.positiveSum / aggregate.positiveCount : 0,
-                       aggregate.positiveCount};
+        m_stats = SpeedStats{aggregate.positiveMax, aggregate.positiveMean, aggregate.positiveCount};
     }
     return *m_stats;
 }
@@ -163,11 +170,13 @@ void Trip::sampleJoined(SpeedSample* sample) {
     if (m_sampleCount) {
         ++*m_sampleCount;
     }
-    if (m_stats && sample->speedKmh() > 0) {
-        m_positiveSum += sample->speedKmh();
+    const double speed = sample->speedKmh();
+    if (m_stats && speed > 0 && std::isfinite(speed)) {
         m_stats->count += 1;
-        m_stats->maximum = std::max(m_stats->maximum, sample->speedKmh());
-        m_stats->average = m_positiveSum / static_cast<double>(m_stats->count);
+        m_stats->maximum = std::max(m_stats->maximum, speed);
+        // A running mean, not a running sum: two huge speeds would make a sum, and the average for good,
+        // infinite.
+        m_stats->average += (speed - m_stats->average) / static_cast<double>(m_stats->count);
     }
     Q_EMIT samplesChanged();
 }

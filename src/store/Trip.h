@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/PersistentModel.h"
+#include "store/RecordRef.h"
 
 #include <QDateTime>
 #include <QList>
@@ -51,9 +52,13 @@ public:
     void setAvgSpeed(double avgSpeed);
     void setSelectedStopEva(const std::optional<QString>& eva);
 
-    /// Every sample linked to this trip, in the order they were recorded. Loaded from the store on first use;
-    /// readers that need time order sort by timestamp.
+    /// Every sample linked to this trip, in the order they were recorded; readers that need time order sort
+    /// by timestamp. Read from the store on every call, unless a holder keeps them loaded.
     QList<SpeedSample*> samples() const;
+    /// Keeps the samples in memory from the next samples() on, and current as samples join, until the last
+    /// holder lets go (a chart that redraws with every sample must not reread them each time).
+    void holdSamples();
+    void releaseSamples();
     /// Links `sample` to this trip (its `trip` field), if it is not already.
     void appendSample(SpeedSample* sample);
     /// How many samples are linked, without loading them.
@@ -96,10 +101,10 @@ private:
     std::optional<QString> m_selectedStopEva;
 
     // Derived from the samples; loaded once, then kept current, so that no per-sample work scans them all.
-    mutable std::optional<QList<QPointer<SpeedSample>>> m_samples;
+    mutable std::optional<QList<RecordRef<SpeedSample>>> m_samples;
+    int m_sampleHolders = 0;
     mutable std::optional<qint64> m_sampleCount;
     mutable std::optional<SpeedStats> m_stats;
-    mutable double m_positiveSum = 0;
 };
 
 } // namespace quendle2

@@ -4,6 +4,8 @@
 #include "store/AppSettings.h"
 #include "store/ModelContext.h"
 
+#include <memory>
+
 namespace quendle2::SettingsOptions {
 
 using namespace Qt::Literals::StringLiterals;
@@ -55,9 +57,7 @@ AppSettings* findOrCreate(ModelContext* context) {
     if (auto stored = context->fetch<AppSettings>(first); stored.ok() && !stored.value().isEmpty()) {
         return stored.value().first();
     }
-    auto* created = new AppSettings;
-    context->insert(created);
-    return created;
+    return context->insert(std::make_unique<AppSettings>());
 }
 
 void applySwitch(AppSettings& settings, const DisplaySwitch& displaySwitch, bool on) {

@@ -71,7 +71,7 @@ SettingsView::SettingsView(const ViewEnvironment& environment, QWidget* parent)
              {&AppSettings::showSpeedChanged, &AppSettings::showArrivalInfoChanged,
               &AppSettings::showDelayChanged, &AppSettings::showWifiStrengthChanged,
               &AppSettings::showTrainEmojiChanged, &AppSettings::updateIntervalSecondsChanged}) {
-            connect(m_settings, changed, this, &SettingsView::syncControls);
+            connect(m_settings.get(), changed, this, &SettingsView::syncControls);
         }
     }
     syncControls();

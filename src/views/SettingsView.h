@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/AppSettings.h"
+#include "store/RecordRef.h"
 #include "views/ViewEnvironment.h"
 
 #include <QPointer>
@@ -35,7 +36,7 @@ private:
     void handIntervalToService();
 
     ViewEnvironment m_environment;
-    QPointer<AppSettings> m_settings;
+    RecordRef<AppSettings> m_settings;
     std::array<QCheckBox*, 5> m_switches{};
     QButtonGroup* m_segments;
     bool m_intervalHandedOver = false;

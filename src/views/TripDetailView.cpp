@@ -1,6 +1,7 @@
 #include "views/TripDetailView.h"
 
 #include "platform/Clock.h"
+#include "platform/SpeedText.h"
 #include "store/Trip.h"
 #include "views/DestinationSelector.h"
 #include "views/SpeedChartView.h"
@@ -26,6 +27,9 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
     m_column = new QVBoxLayout(content);
     m_column->setContentsMargins(ViewStyle::margin, ViewStyle::margin, ViewStyle::margin, ViewStyle::margin);
     m_column->setSpacing(16);
+    if (m_trip) {
+        m_trip->holdSamples(); // the chart redraws with every sample
+    }
 
     m_title = new QLabel(content);
     ViewStyle::style(m_title, ViewStyle::Font::Title);
@@ -81,10 +85,10 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
     if (m_trip) {
         for (auto changed : {&Trip::trainIdentifierChanged, &Trip::activeChanged, &Trip::startDateChanged,
                              &Trip::endDateChanged, &Trip::maxSpeedChanged, &Trip::avgSpeedChanged}) {
-            connect(m_trip, changed, this, &TripDetailView::refreshLiveBlock);
+            connect(m_trip.get(), changed, this, &TripDetailView::refreshLiveBlock);
         }
-        connect(m_trip, &Trip::activeChanged, this, &TripDetailView::updateSelector);
-        connect(m_trip, &Trip::samplesChanged, this, &TripDetailView::scheduleChartRefresh);
+        connect(m_trip.get(), &Trip::activeChanged, this, &TripDetailView::updateSelector);
+        connect(m_trip.get(), &Trip::samplesChanged, this, &TripDetailView::scheduleChartRefresh);
     }
     refreshLiveBlock();
     updateSelector();
@@ -120,8 +124,14 @@ void TripDetailView::refreshLiveBlock() {
     m_end->setVisible(end.has_value());
     m_end->setText(end ? TripText::timeOfDayText(*end) : QString());
     m_cards[0]->setValue(TripText::durationText(m_trip->startDate(), end, clock.now()));
-    m_cards[1]->setValue(TripText::speedText(m_trip->maxSpeed()));
-    m_cards[2]->setValue(TripText::speedText(m_trip->avgSpeed()));
+    m_cards[1]->setValue(speedText(m_trip->maxSpeed()));
+    m_cards[2]->setValue(speedText(m_trip->avgSpeed()));
+}
+
+TripDetailView::~TripDetailView() {
+    if (m_trip) {
+        m_trip->releaseSamples();
+    }
 }
 
 void TripDetailView::showEvent(QShowEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/RecordRef.h"
 #include "store/Trip.h"
 #include "views/ViewEnvironment.h"
 
@@ -26,6 +27,7 @@ public:
     static constexpr int beatMilliseconds = 10'000;
 
     TripDetailView(Trip* trip, const ViewEnvironment& environment, QWidget* parent = nullptr);
+    ~TripDetailView() override;
 
     Trip* trip() const { return m_trip; }
     QString titleText() const;
@@ -50,7 +52,7 @@ private:
     void scheduleChartRefresh();
     void updateSelector();
 
-    QPointer<Trip> m_trip;
+    RecordRef<Trip> m_trip;
     ViewEnvironment m_environment;
     QTimer m_beat;
     bool m_chartRefreshScheduled = false;

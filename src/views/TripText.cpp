@@ -29,21 +29,6 @@ QString durationText(const QDateTime& start, const std::optional<QDateTime>& end
     return u"%1h %2m"_s.arg(seconds / 3600).arg(minutes);
 }
 
-QString speedText(double kmh) {
-    const double whole = std::trunc(kmh);
-    // A speed that is not a number, or too large for an integer, must still give a text, not undefined
-    // behaviour in the conversion.
-    qint64 value = 0;
-    if (std::isfinite(whole) && std::fabs(whole) < 9.2e18) {
-        value = static_cast<qint64>(whole);
-    } else if (whole > 0) {
-        value = std::numeric_limits<qint64>::max();
-    } else if (whole < 0) {
-        value = std::numeric_limits<qint64>::min();
-    }
-    return u"%1 km/h"_s.arg(value);
-}
-
 QString dateText(const QDateTime& instant) {
     return QLocale().toString(instant.toLocalTime().date(), QLocale::ShortFormat);
 }

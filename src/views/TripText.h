@@ -17,8 +17,6 @@ QString detailTitle(const QString& trainIdentifier);
 /// Whole minutes below an hour ("59m"), else hours and minutes ("1h 0m"). Measured from `start` to `end`,
 /// or to `now` for a running trip; a trip that ends before it starts gives a negative text ("-5m").
 QString durationText(const QDateTime& start, const std::optional<QDateTime>& end, const QDateTime& now);
-/// The integer part, truncated toward zero, and " km/h": 249.8 gives "249 km/h".
-QString speedText(double kmh);
 /// The date of `instant` in the user's locale and time zone, without the time of day.
 QString dateText(const QDateTime& instant);
 /// The time of day of `instant` (hours and minutes) in the user's locale and time zone.

@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 using namespace quendle2;
 using namespace Qt::Literals::StringLiterals;
 
@@ -122,6 +124,18 @@ void TestMenubar::title_data() {
         << std::optional(flags(false, true, false, false, false)) << connectedAt(99.99) << u"99 km/h"_s;
     QTest::newRow("stopped train shows 0 km/h")
         << std::optional(flags(false, true, false, false, false)) << connectedAt(0) << u"0 km/h"_s;
+    // The portal may send any number; converting one beyond an integer's range is undefined behaviour.
+    QTest::newRow("huge speed held at the integer's end")
+        << std::optional(flags(false, true, false, false, false)) << connectedAt(1e300)
+        << u"9223372036854775807 km/h"_s;
+    QTest::newRow("2^63 exactly is out of range")
+        << std::optional(flags(false, true, false, false, false)) << connectedAt(9223372036854775808.0)
+        << u"9223372036854775807 km/h"_s;
+    QTest::newRow("huge negative speed") << std::optional(flags(false, true, false, false, false))
+                                         << connectedAt(-1e300) << u"-9223372036854775808 km/h"_s;
+    QTest::newRow("not a number shows 0")
+        << std::optional(flags(false, true, false, false, false))
+        << connectedAt(std::numeric_limits<double>::quiet_NaN()) << u"0 km/h"_s;
     QTest::newRow("nothing to show is empty")
         << std::optional(flags(false, false, false, false, false)) << connectedAt(120) << QString();
     QTest::newRow("actual arrival wins") << std::optional(flags(false, false, true, true, false))

@@ -457,7 +457,7 @@ private Q_SLOTS:
         QFETCH(QList<double>, speeds);
         QFETCH(double, interval);
         Harness h;
-        auto* trip = new Trip(h.clock.now(), u"ICE 1"_s, true);
+        RecordRef<Trip> trip = new Trip(h.clock.now(), u"ICE 1"_s, true);
         trip->setMaxSpeed(99);
         trip->setAvgSpeed(42);
         h.context()->insert(trip);

@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     }
     ModelContext* context = opened.value()->mainContext();
     const QDateTime start = QDateTime::currentDateTimeUtc();
-    auto* trip = new Trip(start, QStringLiteral("ICE 1001"), true);
+    RecordRef<Trip> trip = new Trip(start, QStringLiteral("ICE 1001"), true);
     context->insert(trip);
     for (int i = 0; i < 1000; ++i) {
         context->insert(new SpeedSample(start.addSecs(i), i % 300, trip));

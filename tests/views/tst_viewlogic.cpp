@@ -100,21 +100,6 @@ private Q_SLOTS:
         QCOMPARE(TripText::durationText(t0, closed ? std::optional(end) : std::nullopt, now), expected);
     }
 
-    void speedText_data() {
-        QTest::addColumn<double>("speed");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("truncated, not rounded") << 99.99 << u"99 km/h"_s;
-        QTest::newRow("249.8") << 249.8 << u"249 km/h"_s;
-        QTest::newRow("no samples") << 0.0 << u"0 km/h"_s;
-        QTest::newRow("toward zero below 0") << -3.7 << u"-3 km/h"_s;
-        QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << u"0 km/h"_s;
-    }
-    void speedText() {
-        QFETCH(double, speed);
-        QFETCH(QString, expected);
-        QCOMPARE(TripText::speedText(speed), expected);
-    }
-
     void titles() {
         QCOMPARE(TripText::rowTitle(QString()), u"Unknown Train"_s);
         QCOMPARE(TripText::detailTitle(QString()), u"Train"_s);
@@ -259,8 +244,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         auto store = openStore(dir);
         ModelContext* context = store->mainContext();
-        auto* trip = new Trip(t0, u"ICE 1"_s, true);
-        auto* other = new Trip(t0, u"ICE 2"_s, false);
+        RecordRef<Trip> trip = new Trip(t0, u"ICE 1"_s, true);
+        RecordRef<Trip> other = new Trip(t0, u"ICE 2"_s, false);
         context->insert(trip);
         context->insert(other);
         const auto snapshot = [&](Trip* owner, const QString& eva, int minute, const QString& delay) {
