@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/LogSink.h"
 #include "store/ModelContainer.h"
+#include "store/ModelContext.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -105,6 +106,13 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
 
     app.openMainWindow();
     const int status = QApplication::exec();
+    ModelContext* context = app.sharedModelContainer()->mainContext();
+    if (!context->save()) {
+        // What could not be written is lost with the process: the caller must hear of it.
+        qCCritical(lcApp).noquote() << "Quit; the store could not be saved:"
+                                    << context->lastSaveError().value_or(StoreError{}).description;
+        return 1;
+    }
     qCInfo(lcApp).noquote() << "Quit; the store is saved";
     return status;
 }

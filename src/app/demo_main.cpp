@@ -4,6 +4,10 @@
 #include "app/AppLauncher.h"
 #include "platform/Clock.h"
 #include "service/TrainService.h"
+#include "store/ModelContext.h"
+
+#include <QFile>
+#include <QTimer>
 
 namespace {
 
@@ -11,6 +15,23 @@ namespace {
 constexpr double timeFactor = 30;
 // Starts with the train already on its way, so the title shows speed and arrival from the first tick.
 constexpr double startOffset = 900;
+
+/// While the file named by QUENDLE2_DEMO_FULL_DISK_FLAG exists, the store takes no writes, as on a full disk:
+/// what the demo records meanwhile must reach the file once the flag is gone.
+void drillFullDisk(quendle2::ModelContext* context) {
+    const QString flag = qEnvironmentVariable("QUENDLE2_DEMO_FULL_DISK_FLAG");
+    if (flag.isEmpty() || context == nullptr) {
+        return;
+    }
+    auto* check = new QTimer(context);
+    QObject::connect(check, &QTimer::timeout, context, [context, flag, full = false]() mutable {
+        if (QFile::exists(flag) != full) {
+            full = !full;
+            context->refuseWrites(full);
+        }
+    });
+    check->start(200);
+}
 
 } // namespace
 
@@ -28,6 +49,7 @@ int main(int argc, char** argv) {
         portal->play(timeFactor, startOffset);
         const QUrl origin = portal->origin();
         return [origin](ModelContext* context) {
+            drillFullDisk(context);
             return new TrainService(context, origin, sim::PortalSimulator::caCertificates(), Clock::system());
         };
     };

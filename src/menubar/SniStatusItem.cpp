@@ -88,9 +88,13 @@ public:
     SniIconPixmapList iconPixmap() const { return iconPixmaps(); }
     QString none() const { return {}; }
     SniIconPixmapList noPixmaps() const { return {}; }
-    SniToolTip toolTip() const { return SniToolTip{appIconName(), iconPixmaps(), m_item->title(), {}}; }
+    SniToolTip toolTip() const {
+        return SniToolTip{appIconName(), iconPixmaps(), m_item->title(), m_item->warning()};
+    }
     bool itemIsMenu() const { return false; }
     QDBusObjectPath menu() const { return QDBusObjectPath(SniStatusItem::menuPath()); }
+
+    void announceToolTip() { Q_EMIT NewToolTip(); }
 
     void announceTitle(const QString& title) {
         Q_EMIT NewTitle();
@@ -192,6 +196,14 @@ SniStatusItem::~SniStatusItem() {
 
 bool SniStatusItem::isExported() const {
     return m_objectRegistered && m_serviceRegistered && m_menu->isExported();
+}
+
+void SniStatusItem::setWarning(const QString& warning) {
+    if (warning == m_warning) {
+        return;
+    }
+    m_warning = warning;
+    m_adaptor->announceToolTip();
 }
 
 void SniStatusItem::setTitle(const QString& title) {

@@ -32,6 +32,9 @@ public:
     /// Sends the change to the hosts; an unchanged title sends nothing.
     void setTitle(const QString& title) override;
     QString title() const override { return m_title; }
+    /// Goes into the tooltip's description.
+    void setWarning(const QString& warning) override;
+    QString warning() const override { return m_warning; }
 
     /// The item's bus name, org.kde.StatusNotifierItem-<pid>-<n>.
     QString serviceName() const { return m_serviceName; }
@@ -48,6 +51,7 @@ private:
     QDBusConnection m_connection;
     QString m_serviceName;
     QString m_title;
+    QString m_warning;
     SniItemAdaptor* m_adaptor = nullptr;
     DBusMenuExporter* m_menu = nullptr;
     QDBusServiceWatcher* m_watcherWatch = nullptr;

@@ -7,6 +7,7 @@
 #include "service/TrainService.h"
 #include "store/AppSettings.h"
 #include "store/ModelContainer.h"
+#include "store/ModelContext.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -22,6 +23,12 @@ StatusBarManager::StatusBarManager(AppStore* store, ModelContainer* container,
     , m_clock(clock) {
     if (m_statusItem) {
         connect(m_statusItem.get(), &StatusItem::clicked, this, &StatusBarManager::onClick);
+        if (ModelContext* context = container != nullptr ? container->mainContext() : nullptr) {
+            const auto showSaveState = [this, context] { m_statusItem->setWarning(context->saveWarning()); };
+            connect(context, &ModelContext::saveFailed, this, showSaveState);
+            connect(context, &ModelContext::saved, this, showSaveState);
+            showSaveState();
+        }
     }
     rebuildMenubar();
     observe(Notification::TrainServiceDidUpdate, "Observer: trainServiceDidUpdate received");

@@ -16,6 +16,9 @@ public:
     /// Shows `title` as the item's text (or, where the host cannot show text, as its tooltip).
     virtual void setTitle(const QString& title) = 0;
     virtual QString title() const = 0;
+    /// A problem the user must learn of, shown in the item's tooltip beside the title; empty for none.
+    virtual void setWarning(const QString& warning) = 0;
+    virtual QString warning() const = 0;
 
 Q_SIGNALS:
     /// The user clicked the item, or chose "Open quendle2" in its menu.

@@ -32,7 +32,16 @@ TrayStatusItem::~TrayStatusItem() {
 
 void TrayStatusItem::setTitle(const QString& title) {
     m_title = title;
-    m_icon->setToolTip(title);
+    updateToolTip();
+}
+
+void TrayStatusItem::setWarning(const QString& warning) {
+    m_warning = warning;
+    updateToolTip();
+}
+
+void TrayStatusItem::updateToolTip() {
+    m_icon->setToolTip(m_warning.isEmpty() ? m_title : m_title + QLatin1Char('\n') + m_warning);
 }
 
 } // namespace quendle2

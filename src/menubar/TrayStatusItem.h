@@ -21,9 +21,14 @@ public:
 
     void setTitle(const QString& title) override;
     QString title() const override { return m_title; }
+    void setWarning(const QString& warning) override;
+    QString warning() const override { return m_warning; }
 
 private:
+    void updateToolTip();
+
     QString m_title;
+    QString m_warning;
     // A QMenu takes only a widget as parent, so the item owns it directly; the icon, a child, is deleted
     // first by hand so that it never points at a deleted menu.
     std::unique_ptr<QMenu> m_menu;

@@ -85,7 +85,13 @@ public:
 
     /// SQLite's description of the failure that keeps changes out of the file, while there is one.
     std::optional<StoreError> lastSaveError() const { return m_saveError; }
+    /// The line the status item and the main window show while saving fails ("quendle2 cannot save: " and
+    /// SQLite's description); empty once a save has worked again.
+    QString saveWarning() const;
     bool hasUncommittedChanges() const { return m_inTransaction || !m_journal.isEmpty(); }
+    /// Makes every write fail, as a disk that takes none would, until called with false: the demo's fault
+    /// drill and tests.
+    void refuseWrites(bool refuse);
     /// How many records are in memory, held or waiting to be saved (for tests and benchmarks).
     qsizetype recordsInMemory() const;
 

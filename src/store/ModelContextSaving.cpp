@@ -269,6 +269,15 @@ void ModelContext::commit() {
     Q_EMIT saved();
 }
 
+void ModelContext::refuseWrites(bool refuse) {
+    QSqlQuery query(database());
+    query.exec(refuse ? QStringLiteral("PRAGMA query_only = ON") : QStringLiteral("PRAGMA query_only = OFF"));
+}
+
+QString ModelContext::saveWarning() const {
+    return m_saveError ? QStringLiteral("quendle2 cannot save: ") + m_saveError->description : QString();
+}
+
 bool ModelContext::save() {
     catchUp();
     commit();

@@ -1,13 +1,17 @@
 #include "views/ContentView.h"
 
 #include "platform/NotificationCenter.h"
+#include "store/ModelContext.h"
 #include "views/DetailPaneView.h"
 #include "views/SettingsView.h"
 #include "views/SidebarView.h"
 #include "views/TripSelection.h"
+#include "views/ViewStyle.h"
 
+#include <QLabel>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QVBoxLayout>
 
 namespace quendle2 {
 
@@ -32,9 +36,34 @@ ContentView::ContentView(const ViewEnvironment& environment, OpenWindow openWind
     setWindowTitle(u"quendle2"_s);
 
     m_detailColumn->addWidget(m_detailPane);
+    // Saving may fail for a while (a full disk); what is recorded meanwhile is kept and written later, but
+    // the user must know, and must see it go away by itself.
+    m_saveWarning = new QLabel;
+    m_saveWarning->setObjectName(u"saveWarning"_s);
+    ViewStyle::style(m_saveWarning, ViewStyle::Font::Body, ViewStyle::Tone::Orange);
+    m_saveWarning->setContentsMargins(ViewStyle::margin, ViewStyle::margin / 2, ViewStyle::margin, 0);
+    m_saveWarning->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* detail = new QWidget;
+    auto* detailLayout = new QVBoxLayout(detail);
+    detailLayout->setContentsMargins(0, 0, 0, 0);
+    detailLayout->setSpacing(0);
+    detailLayout->addWidget(m_saveWarning);
+    detailLayout->addWidget(m_detailColumn, 1);
+    if (ModelContext* context = environment.context) {
+        const auto showSaveState = [this, context] {
+            m_saveWarning->setText(context->saveWarning());
+            m_saveWarning->setVisible(!m_saveWarning->text().isEmpty());
+        };
+        connect(context, &ModelContext::saveFailed, this, showSaveState);
+        connect(context, &ModelContext::saved, this, showSaveState);
+        showSaveState();
+    } else {
+        m_saveWarning->hide();
+    }
+
     auto* split = new QSplitter(Qt::Horizontal, this);
     split->addWidget(m_sidebar);
-    split->addWidget(m_detailColumn);
+    split->addWidget(detail);
     split->setCollapsible(1, false);
     split->setStretchFactor(1, 1);
     split->setSizes({sidebarWidth, detailWidth});

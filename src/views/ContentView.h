@@ -11,6 +11,8 @@
 class QSplitter;
 class QStackedWidget;
 
+class QLabel;
+
 namespace quendle2 {
 
 class DetailPaneView;
@@ -36,6 +38,8 @@ public:
     DetailPaneView* detailPane() const { return m_detailPane; }
     /// The settings, while they fill the detail column.
     SettingsView* settingsView() const { return m_settings; }
+    /// The line above the detail while saving fails; hidden otherwise.
+    QLabel* saveWarning() const { return m_saveWarning; }
 
     void showSettings();
     void showDetailPane();
@@ -57,6 +61,7 @@ private:
     QStackedWidget* m_detailColumn;
     DetailPaneView* m_detailPane;
     QPointer<SettingsView> m_settings;
+    QLabel* m_saveWarning;
 };
 
 } // namespace quendle2

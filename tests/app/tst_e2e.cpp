@@ -85,12 +85,13 @@ private:
 
     QString storePath() const { return m_home.filePath(u"XDG_DATA_HOME/quendle2-demo/store.sqlite"_s); }
 
-    void startDemo(QProcess& demo) {
-        demo.setProcessEnvironment(environment());
+    void startDemo(QProcess& demo, const QProcessEnvironment& env) {
+        demo.setProcessEnvironment(env);
         demo.setProgram(QStringLiteral(QUENDLE2_DEMO));
         demo.start();
         QVERIFY2(demo.waitForStarted(), qPrintable(demo.errorString()));
     }
+    void startDemo(QProcess& demo) { startDemo(demo, environment()); }
 
     /// Reads lines of `process`'s standard output until one starts with `prefix`.
     static std::optional<QString> awaitLine(QProcess& process, const QString& prefix, int timeoutMs) {
@@ -223,6 +224,75 @@ private Q_SLOTS:
         const StoreCounts after = readStore(storePath());
         QCOMPARE(after.integrity, u"ok"_s);
         QVERIFY(after.samples >= running.samples);
+    }
+
+    // A disk that takes no writes for a while loses nothing: every sample the log says was recorded is in the
+    // file once writing works again. If it still takes none at quit, the quit says so and fails.
+    void fullDiskLosesNothing() {
+        const QString flag = m_home.filePath(u"disk-full"_s);
+        QProcessEnvironment drill = environment();
+        drill.insert(u"QUENDLE2_DEMO_FULL_DISK_FLAG"_s, flag);
+        drill.insert(u"QT_LOGGING_RULES"_s, u"org.quendle2.Quendle2.TrainService.debug=true"_s);
+        const auto setFull = [&flag](bool full) {
+            QFile file(flag);
+            return full ? file.open(QIODevice::WriteOnly) : file.remove();
+        };
+        QDir(QFileInfo(storePath()).path()).removeRecursively();
+
+        QProcess demo;
+        startDemo(demo, drill);
+        QByteArray log;
+        const auto logged = [&demo, &log](const char* text) {
+            log += demo.readAllStandardError();
+            return log.count(text);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(logged("Recorded speed sample") >= 1, 20'000);
+        QVERIFY(setFull(true));
+        QTRY_VERIFY_WITH_TIMEOUT(logged("Could not save the trip store: ") == 1, 10'000);
+        const qsizetype beforeSpace = logged("Recorded speed sample");
+        QTRY_VERIFY_WITH_TIMEOUT(logged("Recorded speed sample") >= beforeSpace + 2, 30'000);
+        QVERIFY(setFull(false));
+        QTRY_VERIFY_WITH_TIMEOUT(logged("The trip store is saved again") == 1, 10'000);
+        demo.terminate();
+        QVERIFY(demo.waitForFinished(15'000));
+        QCOMPARE(demo.exitCode(), 0);
+        QCOMPARE(logged("Could not save the trip store: "), 1);
+
+        QStringList recorded;
+        static const QRegularExpression sample(u"Recorded speed sample: speed=([0-9.]+) km/h"_s);
+        for (auto match = sample.globalMatch(QString::fromUtf8(log)); match.hasNext();) {
+            recorded << match.next().captured(1);
+        }
+        QStringList stored;
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"e2e-samples"_s);
+            db.setDatabaseName(storePath());
+            QVERIFY(db.open());
+            QSqlQuery query(u"SELECT speedKmh FROM SpeedSample ORDER BY pk"_s, db);
+            while (query.next()) {
+                stored << QString::number(query.value(0).toDouble(), 'f', 1);
+            }
+        }
+        QSqlDatabase::removeDatabase(u"e2e-samples"_s);
+        QCOMPARE(stored, recorded);
+        QCOMPARE(readStore(storePath()).integrity, u"ok"_s);
+
+        QProcess stuck;
+        startDemo(stuck, drill);
+        QTRY_VERIFY_WITH_TIMEOUT(readStore(storePath()).samples > recorded.size(), 20'000);
+        QVERIFY(setFull(true));
+        QByteArray stuckLog;
+        QTRY_VERIFY_WITH_TIMEOUT((stuckLog += stuck.readAllStandardError()).contains("Could not save"),
+                                 10'000);
+        stuck.terminate();
+        QVERIFY(stuck.waitForFinished(15'000));
+        stuckLog += stuck.readAllStandardError();
+        QCOMPARE(stuck.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(stuck.exitCode(), 1);
+        QVERIFY(
+            stuckLog.contains("Quit; the store could not be saved: attempt to write a readonly database"));
+        QVERIFY(!stuckLog.contains("Quit; the store is saved"));
+        QVERIFY(setFull(false));
     }
 
     void unusableStoreStopsWithStatusOne() {

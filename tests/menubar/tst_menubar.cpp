@@ -76,10 +76,13 @@ public:
         ++m_sets;
     }
     QString title() const override { return m_title; }
+    void setWarning(const QString& warning) override { m_warning = warning; }
+    QString warning() const override { return m_warning; }
     int sets() const { return m_sets; }
 
 private:
     QString m_title;
+    QString m_warning;
     int m_sets = 0;
 };
 

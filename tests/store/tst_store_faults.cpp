@@ -1,0 +1,210 @@
+// A disk that takes no writes for a while (full, or remounted read-only) must cost the user nothing: what the
+// application records meanwhile reaches the file once writing works again, the failure is told once, and
+// memory and file never disagree about which row is which.
+#include "StoreTestSupport.h"
+#include "platform/Log.h"
+#include "store/AppSettings.h"
+#include "store/ModelContext.h"
+#include "store/SpeedSample.h"
+#include "store/Trip.h"
+
+#include <QSignalSpy>
+#include <QSqlDriver>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sqlite3.h>
+
+using namespace quendle2;
+using namespace quendle2::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+enum class Fault { WritesRefused, CommitRefused };
+
+QDateTime at(int minute) {
+    return QDateTime(QDate(2025, 6, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60);
+}
+
+/// The store's own connection: a full disk shows up at COMMIT, when SQLite writes the log; a commit hook
+/// that says no stands in for it.
+sqlite3* storeHandle() {
+    for (const QString& name : QSqlDatabase::connectionNames()) {
+        if (name.startsWith(u"quendle2-store-"_s)) {
+            const QVariant handle = QSqlDatabase::database(name, false).driver()->handle();
+            return *static_cast<sqlite3* const*>(handle.constData());
+        }
+    }
+    return nullptr;
+}
+
+/// Counts the store's error messages while it lives.
+class StoreErrors {
+public:
+    StoreErrors() { s_previous = qInstallMessageHandler(&StoreErrors::handle); }
+    ~StoreErrors() { qInstallMessageHandler(s_previous); }
+    static inline QStringList lines;
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+        if (type == QtCriticalMsg && qstrcmp(context.category, lcStore().categoryName()) == 0) {
+            lines << text;
+        }
+        s_previous(type, context, text);
+    }
+    static inline QtMessageHandler s_previous = nullptr;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(Fault)
+
+class TestStoreFaults : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_store = openStore(storePath());
+        QVERIFY(m_store);
+    }
+
+    void cleanup() {
+        setFault(std::nullopt);
+        m_store.reset();
+    }
+
+    void nothingRecordedDuringAFailureIsLost_data() {
+        QTest::addColumn<Fault>("fault");
+        QTest::newRow("writes refused (a read-only disk)") << Fault::WritesRefused;
+        QTest::newRow("commit refused (a full disk)") << Fault::CommitRefused;
+    }
+
+    void nothingRecordedDuringAFailureIsLost() {
+        QFETCH(Fault, fault);
+        ModelContext* context = m_store->mainContext();
+        RecordRef<Trip> old = context->insert(std::make_unique<Trip>(at(0), u"ICE 1"_s, true));
+        QList<RecordRef<SpeedSample>> oldSamples;
+        for (int minute = 1; minute <= 3; ++minute) {
+            oldSamples << context->insert(std::make_unique<SpeedSample>(at(minute), 100 + minute, old));
+        }
+        QVERIFY(context->save());
+
+        StoreErrors::lines.clear();
+        StoreErrors errors;
+        QSignalSpy failed(context, &ModelContext::saveFailed);
+        setFault(fault);
+        // Several turns of a journey while nothing can be written: samples, a trip closed, a new trip with
+        // samples of its own, a deleted sample, the settings created.
+        for (int minute = 4; minute <= 7; ++minute) {
+            QVERIFY(context->insert(std::make_unique<SpeedSample>(at(minute), 100 + minute, old)));
+            QCoreApplication::processEvents(); // the turn ends, and with it the attempt to save
+            QCOMPARE(failed.count(), minute - 3);
+        }
+        old->setActive(false);
+        old->setEndDate(at(8));
+        RecordRef<Trip> next = context->insert(std::make_unique<Trip>(at(9), u"ICE 2"_s, true));
+        QList<RecordRef<SpeedSample>> nextSamples;
+        for (int minute = 10; minute <= 11; ++minute) {
+            nextSamples << context->insert(std::make_unique<SpeedSample>(at(minute), 200 + minute, next));
+        }
+        context->deleteRecord(oldSamples[0]);
+        context->insert(std::make_unique<AppSettings>());
+        QVERIFY(!context->save());
+        QVERIFY(context->hasUncommittedChanges());
+        QCOMPARE(context->saveWarning().left(22), u"quendle2 cannot save: "_s);
+        QCOMPARE(errors.lines.size(), 1);
+        QVERIFY(errors.lines.first().startsWith(u"Could not save the trip store: "_s));
+        {
+            RawConnection reader(storePath(), true);
+            QCOMPARE(reader.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 3);
+        }
+        // Every row has a number of its own, also those that never reached the file.
+        QSet<qint64> ids;
+        for (const auto& sample : oldSamples + nextSamples) {
+            ids << sample->persistentId();
+        }
+        QCOMPARE(ids.size(), oldSamples.size() + nextSamples.size());
+
+        setFault(std::nullopt);
+        QSignalSpy saved(context, &ModelContext::saved);
+        context->insert(std::make_unique<SpeedSample>(at(12), 212, next)); // the next turn retries by itself
+        QVERIFY(saved.wait());
+        QVERIFY(!context->hasUncommittedChanges());
+        QVERIFY(context->saveWarning().isEmpty());
+        QCOMPARE(errors.lines.size(), 1);
+
+        const qint64 oldId = old->persistentId();
+        const qint64 nextId = next->persistentId();
+        QVERIFY(reopen());
+        RawConnection reader(storePath(), true);
+        QCOMPARE(reader.scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+        QVERIFY(reader.scalar(u"PRAGMA foreign_key_check"_s).isNull());
+        const auto samplesOf = [&reader](qint64 trip) {
+            return reader
+                .scalar(u"SELECT group_concat(CAST(speedKmh AS INTEGER), ' ') FROM (SELECT speedKmh FROM "
+                        u"SpeedSample "
+                        "WHERE trip = %1 ORDER BY timestamp)"_s.arg(trip))
+                .toString();
+        };
+        QCOMPARE(samplesOf(oldId), u"102 103 104 105 106 107"_s);
+        QCOMPARE(samplesOf(nextId), u"210 211 212"_s);
+        QCOMPARE(reader.scalar(u"SELECT active FROM Trip WHERE pk = %1"_s.arg(oldId)).toInt(), 0);
+        QVERIFY(!reader.scalar(u"SELECT endDate FROM Trip WHERE pk = %1"_s.arg(oldId)).isNull());
+        QCOMPARE(reader.scalar(u"SELECT COUNT(*) FROM AppSettings"_s).toInt(), 1);
+    }
+
+    // Records nobody holds leave memory once their changes are in the file; a held one keeps its identity.
+    void unheldRecordsAreFreed() {
+        ModelContext* context = m_store->mainContext();
+        RecordRef<Trip> trip = context->insert(std::make_unique<Trip>(at(0), u"ICE 1"_s, true));
+        for (int minute = 1; minute <= 50; ++minute) {
+            context->insert(std::make_unique<SpeedSample>(at(minute), minute, trip));
+        }
+        QVERIFY(context->save());
+        QTRY_COMPARE(context->recordsInMemory(), 1);
+        QCOMPARE(trip->samples().size(), 50);
+        QCOMPARE(context->fetch<Trip>().value(), QList<Trip*>{trip});
+        QTRY_COMPARE(context->recordsInMemory(), 1);
+
+        trip->holdSamples();
+        QCOMPARE(trip->samples().size(), 50);
+        QTest::qWait(0);
+        QCOMPARE(context->recordsInMemory(), 51);
+        trip->releaseSamples();
+        QTRY_COMPARE(context->recordsInMemory(), 1);
+
+        context->deleteRecord(trip);
+        QVERIFY(trip->isDeleted()); // still readable while held
+        trip = nullptr;
+        QTRY_COMPARE(context->recordsInMemory(), 0);
+    }
+
+private:
+    QString storePath() const { return m_dir->filePath(u"store.sqlite"_s); }
+
+    bool reopen() {
+        m_store.reset();
+        m_store = openStore(storePath());
+        return m_store != nullptr;
+    }
+
+    void setFault(std::optional<Fault> fault) {
+        if (!m_store) {
+            return;
+        }
+        m_store->mainContext()->refuseWrites(fault == Fault::WritesRefused);
+        int (*refuse)(void*) = nullptr;
+        if (fault == Fault::CommitRefused) {
+            refuse = [](void*) { return 1; };
+        }
+        sqlite3_commit_hook(storeHandle(), refuse, nullptr);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ModelContainer> m_store;
+};
+
+QTEST_GUILESS_MAIN(TestStoreFaults)
+#include "tst_store_faults.moc"
