@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <cfloat>
+#include <limits>
 
 using namespace quendle2;
 using namespace quendle2::test;
@@ -108,17 +109,31 @@ private Q_SLOTS:
         QVERIFY(h.log.startingWith(u"Train identifier set to ICE 2"_s).isEmpty());
     }
 
+    // A damaged settings row may hold any number: the timer never runs faster than once a second (a 0 ms
+    // timer would overlap ticks and requests) and never overflows.
+    void refreshIntervalRestartsTimerEvenWhenUnchanged_data() {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<int>("milliseconds");
+        QTest::newRow("5 s") << 5.0 << 5000;
+        QTest::newRow("0 s held at 1 s") << 0.0 << 1000;
+        QTest::newRow("negative held at 1 s") << -3.0 << 1000;
+        QTest::newRow("not a number held at 1 s") << std::numeric_limits<double>::quiet_NaN() << 1000;
+        QTest::newRow("beyond a timer's range") << 1e12 << std::numeric_limits<int>::max();
+    }
     void refreshIntervalRestartsTimerEvenWhenUnchanged() {
+        QFETCH(double, seconds);
+        QFETCH(int, milliseconds);
         Harness h(false);
         for (int i = 0; i < 2; ++i) {
             h.client->queueStatus(reached(u"ICE 1"_s));
             h.client->queueTrip(noRoute());
         }
         QSignalSpy finished(h.service.get(), &TrainService::tickFinished);
-        h.service->setRefreshInterval(5);
+        h.service->setRefreshInterval(seconds);
         QCoreApplication::processEvents();
         const QPointer<QTimer> first = h.service->timer();
-        QVERIFY(first != nullptr && first->interval() == 5000);
+        QVERIFY(first != nullptr);
+        QCOMPARE(first->interval(), milliseconds);
         QCOMPARE(finished.count(), 1);
 
         h.service->setRefreshInterval(h.service->refreshInterval());

@@ -422,6 +422,9 @@ private Q_SLOTS:
         QTest::newRow("maximum lowered") << run << -1 << 2 << none << 100.0 << 75.0 << 2LL;
         QTest::newRow("recorded after the maximum was deleted")
             << run << 2 << -1 << QList<double>{60} << 100.0 << 80.0 << 2LL;
+        // The portal may send any finite number: a sum of two such speeds would be infinite for good.
+        QTest::newRow("huge speeds keep a finite average")
+            << QList<double>{1e308, 1e308} << -1 << -1 << QList<double>{1e308} << 1e308 << 1e308 << 3LL;
     }
 
     void speedStats() {
