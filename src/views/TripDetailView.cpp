@@ -27,9 +27,6 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
     m_column = new QVBoxLayout(content);
     m_column->setContentsMargins(ViewStyle::margin, ViewStyle::margin, ViewStyle::margin, ViewStyle::margin);
     m_column->setSpacing(16);
-    if (m_trip) {
-        m_trip->holdSamples(); // the chart redraws with every sample
-    }
 
     m_title = new QLabel(content);
     ViewStyle::style(m_title, ViewStyle::Font::Title);
@@ -129,7 +126,19 @@ void TripDetailView::refreshLiveBlock() {
 }
 
 TripDetailView::~TripDetailView() {
-    if (m_trip) {
+    holdSamples(false);
+}
+
+void TripDetailView::holdSamples(bool hold) {
+    // While the chart is seen it redraws with every sample, which must not reread them all each time; while
+    // nobody sees it (a window closed to the status bar for weeks), they need not stay in memory.
+    if (hold == m_holdingSamples || !m_trip) {
+        return;
+    }
+    m_holdingSamples = hold;
+    if (hold) {
+        m_trip->holdSamples();
+    } else {
         m_trip->releaseSamples();
     }
 }
@@ -139,6 +148,7 @@ void TripDetailView::showEvent(QShowEvent* event) {
     // Also after the window comes back from being minimised: the beat stops whenever nobody can see it.
     refreshLiveBlock();
     m_beat.start();
+    holdSamples(true);
     if (m_chartStale) {
         refreshChart();
     }
@@ -147,6 +157,7 @@ void TripDetailView::showEvent(QShowEvent* event) {
 void TripDetailView::hideEvent(QHideEvent* event) {
     QScrollArea::hideEvent(event);
     m_beat.stop();
+    holdSamples(false);
 }
 
 void TripDetailView::refreshChart() {

@@ -51,12 +51,14 @@ private:
     void refreshChart();
     void scheduleChartRefresh();
     void updateSelector();
+    void holdSamples(bool hold);
 
     RecordRef<Trip> m_trip;
     ViewEnvironment m_environment;
     QTimer m_beat;
     bool m_chartRefreshScheduled = false;
     bool m_chartStale = false;
+    bool m_holdingSamples = false;
 
     QVBoxLayout* m_column;
     QLabel* m_title;
