@@ -279,8 +279,11 @@ QString ModelContext::saveWarning() const {
 }
 
 bool ModelContext::save() {
-    catchUp();
-    commit();
+    commit(); // ends the turn: its changes are committed, or a failed turn is rolled back
+    if (!m_journal.isEmpty()) {
+        beginChange(); // a fresh transaction for what is still waiting
+        commit();
+    }
     return m_journal.isEmpty() && !m_inTransaction;
 }
 

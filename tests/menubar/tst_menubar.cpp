@@ -276,6 +276,16 @@ void TestMenubar::rebuildsFollowNotifications() {
         log.lines().filter(u"Observer: "_s),
         (QStringList{u"Observer: trainServiceDidUpdate received"_s, u"Observer: settingsDidChange received"_s,
                      u"Observer: trainServiceDidUpdate received"_s}));
+
+    // A store that cannot save says so in the tooltip until a save works again.
+    ModelContext* context = container->mainContext();
+    QVERIFY(item->warning().isEmpty());
+    context->refuseWrites(true);
+    context->insert(std::make_unique<AppSettings>());
+    QCOMPARE(item->warning(), u"quendle2 cannot save: attempt to write a readonly database"_s);
+    context->refuseWrites(false);
+    QVERIFY(context->save());
+    QVERIFY(item->warning().isEmpty());
 }
 
 void TestMenubar::rebuildUsesStoredSettingsAndLogs() {

@@ -25,6 +25,7 @@
 #include <QChartView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QListView>
 #include <QScrollArea>
 #include <QSignalSpy>
@@ -218,6 +219,17 @@ private Q_SLOTS:
         QCOMPARE(f.service->refreshInterval(), 60.0);
         QCOMPARE(posted, 3);
         NotificationCenter::defaultCenter().removeObserver(token);
+
+        // A choice the disk cannot take: the window says so above the detail until a save works again.
+        QVERIFY(window.saveWarning()->isHidden());
+        f.h.context()->refuseWrites(true);
+        window.settingsView()->switches()[4]->click();
+        QVERIFY(!window.saveWarning()->isHidden());
+        QCOMPARE(window.saveWarning()->text(),
+                 u"quendle2 cannot save: attempt to write a readonly database"_s);
+        f.h.context()->refuseWrites(false);
+        QVERIFY(f.h.context()->save());
+        QVERIFY(window.saveWarning()->isHidden());
     }
 
     void destinationSelector() {
