@@ -43,10 +43,6 @@ MenubarSnapshot connectedAt(double speed, std::optional<TrainService::UpcomingSt
     return MenubarSnapshot{true, speed, wifi, now, std::move(arrival)};
 }
 
-MenubarFlags flags(std::optional<bool> emoji, bool speed, bool arrival, bool delay, bool wifi) {
-    return MenubarFlags{emoji, speed, arrival, delay, wifi};
-}
-
 /// Every log line of the StatusBar category, while alive.
 class StatusBarLog {
 public:
@@ -86,250 +82,226 @@ private:
     int m_sets = 0;
 };
 
+/// A fresh store, a clock and an item for a manager to drive.
+struct Bar {
+    QTemporaryDir dir;
+    std::unique_ptr<ModelContainer> container =
+        ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
+    ManualClock clock{now};
+    RecordingItem* item = new RecordingItem;
+
+    std::unique_ptr<StatusBarManager> manage(AppStore* store) {
+        return std::make_unique<StatusBarManager>(store, container.get(), std::unique_ptr<StatusItem>(item),
+                                                  clock);
+    }
+};
+
 } // namespace
 
 class TestMenubar : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void title_data();
-    void title();
-    void remainingTime_data();
-    void remainingTime();
-    void wifiSymbols_data();
-    void wifiSymbols();
-    void clickDecisions_data();
-    void clickDecisions();
-    void rebuildsFollowNotifications();
-    void rebuildUsesStoredSettingsAndLogs();
-    void clickWithoutWindowsRequestsOne();
+    void title_data() {
+        QTest::addColumn<std::optional<MenubarFlags>>("flags");
+        QTest::addColumn<MenubarSnapshot>("snapshot");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, std::optional<MenubarFlags> flags,
+                            const MenubarSnapshot& snapshot, const QString& expected) {
+            QTest::newRow(name) << flags << snapshot << expected;
+        };
+
+        const auto in = [](qint64 seconds) { return std::optional<QDateTime>(now.addSecs(seconds)); };
+        const std::optional<MenubarFlags> all;
+        // No symbols, and only the segments named.
+        const auto only = [](bool speed, bool arrival, bool delay) {
+            return std::optional(MenubarFlags{false, speed, arrival, delay, false});
+        };
+        const MenubarSnapshot disconnected{false, 187.9, u"HIGH"_s, now, stop(in(600), {}, u"+5"_s)};
+
+        row("full title", all, connectedAt(187.9, stop(in(3960), in(3965), u"+5"_s)),
+            train + u" 187 km/h 1h 6m (+5) "_s + green);
+        row("disconnected, symbol on", all, disconnected, train + u" Disconnected"_s);
+        row("disconnected, symbol off, other flags ignored", MenubarFlags{false, true, true, true, true},
+            disconnected, u"Disconnected"_s);
+        row("emoji unset counts as on", MenubarFlags{std::nullopt, true, false, false, false},
+            connectedAt(120), train + u" 120 km/h"_s);
+        row("only speed, no leading space", only(true, false, false), connectedAt(120), u"120 km/h"_s);
+        row("stopped train shows 0 km/h", only(true, false, false), connectedAt(0), u"0 km/h"_s);
+        // The portal may send any number; converting one beyond an integer's range is undefined behaviour.
+        row("2^63 exactly is out of range", only(true, false, false), connectedAt(9223372036854775808.0),
+            u"9223372036854775807 km/h"_s);
+        row("huge negative speed", only(true, false, false), connectedAt(-1e300),
+            u"-9223372036854775808 km/h"_s);
+        row("not a number shows 0", only(true, false, false),
+            connectedAt(std::numeric_limits<double>::quiet_NaN()), u"0 km/h"_s);
+        row("nothing to show is empty", only(false, false, false), connectedAt(120), QString());
+        row("actual arrival wins", only(false, true, true), connectedAt(0, stop(in(7200), in(600), {})),
+            u"10m"_s);
+        row("scheduled arrival when no actual", only(false, true, true),
+            connectedAt(0, stop(in(600), {}, {})), u"10m"_s);
+        row("stop without any arrival: no segment", only(true, true, true),
+            connectedAt(50, stop({}, {}, u"+3"_s)), u"50 km/h"_s);
+        row("empty delay: no parentheses", only(false, true, true), connectedAt(0, stop(in(600), {}, u""_s)),
+            u"10m"_s);
+        row("delay off: no parentheses", only(false, true, false), connectedAt(0, stop(in(600), {}, u"+2"_s)),
+            u"10m"_s);
+        row("delay text kept as sent", only(false, true, true), connectedAt(0, stop(in(600), {}, u" +12 "_s)),
+            u"10m ( +12 )"_s);
+        row("delay is part of arrival: arrival off hides it", only(true, false, true),
+            connectedAt(80, stop(in(600), {}, u"+2"_s)), u"80 km/h"_s);
+        row("no arrival stop", all, connectedAt(80), train + u" 80 km/h "_s + green);
+        row("unknown quality: no symbol", all, connectedAt(80, std::nullopt, u"SUPERB"_s),
+            train + u" 80 km/h"_s);
+        row("past arrival, no quality", all, connectedAt(80, stop(in(-5), {}, u"+1"_s), u""_s),
+            train + u" 80 km/h arrived (+1)"_s);
+    }
+
+    void title() {
+        QFETCH(std::optional<MenubarFlags>, flags);
+        QFETCH(MenubarSnapshot, snapshot);
+        QFETCH(QString, expected);
+        QCOMPARE(composeMenubarTitle(flags, snapshot, now).toUtf8(), expected.toUtf8());
+    }
+
+    void remainingTime_data() {
+        QTest::addColumn<qint64>("milliseconds");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("0.7 s") << qint64(700) << u"arrived"_s;
+        QTest::newRow("1 s") << qint64(1000) << u"0m"_s;
+        QTest::newRow("59.9 s") << qint64(59'900) << u"0m"_s;
+        QTest::newRow("60 s") << qint64(60'000) << u"1m"_s;
+        QTest::newRow("3599 s") << qint64(3'599'000) << u"59m"_s;
+        QTest::newRow("3600 s") << qint64(3'600'000) << u"1h 0m"_s;
+        QTest::newRow("25 h + 61 s") << qint64((25 * 3600 + 61) * 1000LL) << u"25h 1m"_s;
+        QTest::newRow("the past") << qint64(-90'000) << u"arrived"_s;
+    }
+
+    void remainingTime() {
+        QFETCH(qint64, milliseconds);
+        QTEST(formatRemainingTime(now.addMSecs(milliseconds), now), "expected");
+    }
+
+    // Unknown and empty qualities are rows of the title.
+    void wifiSymbols_data() {
+        QTest::addColumn<QString>("quality");
+        QTest::addColumn<QString>("symbol"); // empty: none
+        QTest::newRow("HIGH") << u"HIGH"_s << green;
+        QTest::newRow("lower case high") << u"high"_s << green;
+        QTest::newRow("MEDIUM") << u"MEDIUM"_s << u"\U0001F7E1"_s;
+        QTest::newRow("MIDDLE, as the portal sends") << u"MIDDLE"_s << u"\U0001F7E1"_s;
+        QTest::newRow("LOW") << u"LOW"_s << u"\U0001F7E0"_s;
+        QTest::newRow("WEAK") << u"WEAK"_s << u"\U0001F7E0"_s;
+        QTest::newRow("UNSTABLE") << u"UNSTABLE"_s << u"\U0001F7E0"_s;
+        QTest::newRow("NO_INTERNET") << u"NO_INTERNET"_s << u"\U0001F534"_s;
+        QTest::newRow("OFFLINE") << u"OFFLINE"_s << u"\U0001F534"_s;
+        QTest::newRow("not trimmed") << u" HIGH"_s << QString();
+    }
+
+    void wifiSymbols() {
+        QFETCH(QString, quality);
+        QFETCH(QString, symbol);
+        QCOMPARE(wifiSymbol(quality).value_or(QString()).toUtf8(), symbol.toUtf8());
+    }
+
+    void clickDecisions_data() {
+        using W = ClickDecision::Window;
+        using A = ClickDecision::Action;
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<QList<W>>("windows");
+        QTest::addColumn<A>("action");
+        QTest::addColumn<bool>("restore");
+
+        QTest::newRow("active, window on screen: hide")
+            << true << QList<W>{{true, false}} << A::HideApplication << false;
+        QTest::newRow("active, only window minimised: restore")
+            << true << QList<W>{{true, true}} << A::ShowFirstWindow << true;
+        QTest::newRow("active, window hidden: show")
+            << true << QList<W>{{false, false}} << A::ShowFirstWindow << false;
+        QTest::newRow("inactive, window visible behind others: raise, not hide")
+            << false << QList<W>{{true, false}} << A::ShowFirstWindow << false;
+        QTest::newRow("first window minimised, second on screen, inactive: restore the first")
+            << false << QList<W>{{true, true}, {true, false}} << A::ShowFirstWindow << true;
+        QTest::newRow("no window") << true << QList<W>{} << A::RequestMainWindow << false;
+    }
+
+    void clickDecisions() {
+        QFETCH(bool, active);
+        QFETCH(QList<ClickDecision::Window>, windows);
+        const ClickDecision decision = ClickDecision::decide(active, windows);
+        QTEST(decision.action, "action");
+        QTEST(decision.restoreFirstWindow, "restore");
+    }
+
+    void rebuildsFollowNotifications() {
+        Bar bar;
+        AppStore store(new TrainService(nullptr));
+        const auto manager = bar.manage(&store);
+        QCOMPARE(bar.item->sets(), 1); // a title at once, before any notification
+        QCOMPARE(bar.item->title(), train + u" Disconnected"_s);
+
+        StatusBarLog log;
+        NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
+        NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
+        NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
+        QCOMPARE(bar.item->sets(), 1); // never inside the poster's call
+        QTRY_COMPARE(bar.item->sets(), 4);
+        QCoreApplication::processEvents();
+        QCOMPARE(bar.item->sets(), 4); // one rebuild each: neither merged nor repeated
+        QCOMPARE(log.lines().filter(u"Observer: "_s),
+                 (QStringList{u"Observer: trainServiceDidUpdate received"_s,
+                              u"Observer: settingsDidChange received"_s,
+                              u"Observer: trainServiceDidUpdate received"_s}));
+
+        // A store that cannot save says so in the tooltip until a save works again.
+        ModelContext* context = bar.container->mainContext();
+        QVERIFY(bar.item->warning().isEmpty());
+        context->refuseWrites(true);
+        context->insert(std::make_unique<AppSettings>());
+        QCOMPARE(bar.item->warning(), u"quendle2 cannot save: attempt to write a readonly database"_s);
+        context->refuseWrites(false);
+        QVERIFY(context->save());
+        QVERIFY(bar.item->warning().isEmpty());
+    }
+
+    void rebuildUsesStoredSettingsAndLogs() {
+        Bar bar;
+        auto* service = new TrainService(nullptr, QUrl(u"https://127.0.0.1:1"_s), {}, bar.clock);
+        AppStore store(service);
+        StatusBarLog log;
+        const auto manager = bar.manage(&store);
+        QCOMPARE(log.lines(),
+                 (QStringList{u"Rebuild menubar: connected=false lastStatusAge=nil speed=0.0 wifi="_s,
+                              u"Menubar shows disconnected (connected flag false)"_s}));
+
+        auto* settings = new AppSettings;
+        settings->setShowTrainEmoji(false);
+        bar.container->mainContext()->insert(settings);
+        service->apply(ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
+        bar.clock.advance(2.5);
+        // apply() alone leaves the service disconnected: only a tick decides that.
+        log.lines().clear();
+        manager->rebuildMenubar();
+        QCOMPARE(log.lines().first(),
+                 u"Rebuild menubar: connected=false lastStatusAge=2.50s speed=106.3 wifi=high"_s);
+        QCOMPARE(bar.item->title(), u"Disconnected"_s);
+    }
+
+    void clickWithoutWindowsRequestsOne() {
+        Bar bar;
+        AppStore store(new TrainService(nullptr));
+        const auto manager = bar.manage(&store);
+        int requests = 0;
+        const auto token = NotificationCenter::defaultCenter().addObserver(
+            Notification::OpenMainWindowRequested, [&] { ++requests; });
+        StatusBarLog log;
+        Q_EMIT bar.item->clicked();
+        NotificationCenter::defaultCenter().removeObserver(token);
+        QCOMPARE(requests, 1);
+        QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
+        QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
+    }
 };
-
-void TestMenubar::title_data() {
-    QTest::addColumn<std::optional<MenubarFlags>>("flags");
-    QTest::addColumn<MenubarSnapshot>("snapshot");
-    QTest::addColumn<QString>("expected");
-
-    const auto in = [](qint64 seconds) { return std::optional<QDateTime>(now.addSecs(seconds)); };
-    const std::optional<MenubarFlags> none;
-    const MenubarSnapshot disconnected{false, 187.9, u"HIGH"_s, now, stop(in(600), {}, u"+5"_s)};
-
-    QTest::newRow("full title") << none << connectedAt(187.9, stop(in(3960), in(3965), u"+5"_s))
-                                << train + u" 187 km/h 1h 6m (+5) "_s + green;
-    QTest::newRow("disconnected, symbol on") << none << disconnected << train + u" Disconnected"_s;
-    QTest::newRow("disconnected, symbol off, other flags ignored")
-        << std::optional(flags(false, true, true, true, true)) << disconnected << u"Disconnected"_s;
-    QTest::newRow("emoji unset counts as on") << std::optional(flags(std::nullopt, true, false, false, false))
-                                              << connectedAt(120) << train + u" 120 km/h"_s;
-    QTest::newRow("only speed, no leading space")
-        << std::optional(flags(false, true, false, false, false)) << connectedAt(120) << u"120 km/h"_s;
-    QTest::newRow("speed truncated, not rounded")
-        << std::optional(flags(false, true, false, false, false)) << connectedAt(99.99) << u"99 km/h"_s;
-    QTest::newRow("stopped train shows 0 km/h")
-        << std::optional(flags(false, true, false, false, false)) << connectedAt(0) << u"0 km/h"_s;
-    // The portal may send any number; converting one beyond an integer's range is undefined behaviour.
-    QTest::newRow("huge speed held at the integer's end")
-        << std::optional(flags(false, true, false, false, false)) << connectedAt(1e300)
-        << u"9223372036854775807 km/h"_s;
-    QTest::newRow("2^63 exactly is out of range")
-        << std::optional(flags(false, true, false, false, false)) << connectedAt(9223372036854775808.0)
-        << u"9223372036854775807 km/h"_s;
-    QTest::newRow("huge negative speed") << std::optional(flags(false, true, false, false, false))
-                                         << connectedAt(-1e300) << u"-9223372036854775808 km/h"_s;
-    QTest::newRow("not a number shows 0")
-        << std::optional(flags(false, true, false, false, false))
-        << connectedAt(std::numeric_limits<double>::quiet_NaN()) << u"0 km/h"_s;
-    QTest::newRow("nothing to show is empty")
-        << std::optional(flags(false, false, false, false, false)) << connectedAt(120) << QString();
-    QTest::newRow("actual arrival wins") << std::optional(flags(false, false, true, true, false))
-                                         << connectedAt(0, stop(in(7200), in(600), {})) << u"10m"_s;
-    QTest::newRow("scheduled arrival when no actual") << std::optional(flags(false, false, true, true, false))
-                                                      << connectedAt(0, stop(in(600), {}, {})) << u"10m"_s;
-    QTest::newRow("stop without any arrival: no segment")
-        << std::optional(flags(false, true, true, true, false)) << connectedAt(50, stop({}, {}, u"+3"_s))
-        << u"50 km/h"_s;
-    QTest::newRow("empty delay: no parentheses") << std::optional(flags(false, false, true, true, false))
-                                                 << connectedAt(0, stop(in(600), {}, u""_s)) << u"10m"_s;
-    QTest::newRow("delay off: no parentheses") << std::optional(flags(false, false, true, false, false))
-                                               << connectedAt(0, stop(in(600), {}, u"+2"_s)) << u"10m"_s;
-    QTest::newRow("delay text kept as sent")
-        << std::optional(flags(false, false, true, true, false))
-        << connectedAt(0, stop(in(600), {}, u" +12 "_s)) << u"10m ( +12 )"_s;
-    QTest::newRow("delay is part of arrival: arrival off hides it")
-        << std::optional(flags(false, true, false, true, false))
-        << connectedAt(80, stop(in(600), {}, u"+2"_s)) << u"80 km/h"_s;
-    QTest::newRow("no arrival stop") << none << connectedAt(80) << train + u" 80 km/h "_s + green;
-    QTest::newRow("unknown quality: no symbol")
-        << none << connectedAt(80, std::nullopt, u"SUPERB"_s) << train + u" 80 km/h"_s;
-    QTest::newRow("past arrival") << none << connectedAt(80, stop(in(-5), {}, u"+1"_s), u""_s)
-                                  << train + u" 80 km/h arrived (+1)"_s;
-}
-
-void TestMenubar::title() {
-    QFETCH(std::optional<MenubarFlags>, flags);
-    QFETCH(MenubarSnapshot, snapshot);
-    QFETCH(QString, expected);
-    QCOMPARE(composeMenubarTitle(flags, snapshot, now).toUtf8(), expected.toUtf8());
-}
-
-void TestMenubar::remainingTime_data() {
-    QTest::addColumn<qint64>("milliseconds");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("now") << qint64(0) << u"arrived"_s;
-    QTest::newRow("0.7 s") << qint64(700) << u"arrived"_s;
-    QTest::newRow("1 s") << qint64(1000) << u"0m"_s;
-    QTest::newRow("30 s") << qint64(30'000) << u"0m"_s;
-    QTest::newRow("59.9 s") << qint64(59'900) << u"0m"_s;
-    QTest::newRow("60 s") << qint64(60'000) << u"1m"_s;
-    QTest::newRow("3599 s") << qint64(3'599'000) << u"59m"_s;
-    QTest::newRow("3600 s") << qint64(3'600'000) << u"1h 0m"_s;
-    QTest::newRow("7325 s") << qint64(7'325'000) << u"2h 2m"_s;
-    QTest::newRow("25 h + 61 s") << qint64((25 * 3600 + 61) * 1000LL) << u"25h 1m"_s;
-    QTest::newRow("the past") << qint64(-90'000) << u"arrived"_s;
-    QTest::newRow("just past, -0.5 s") << qint64(-500) << u"arrived"_s;
-}
-
-void TestMenubar::remainingTime() {
-    QFETCH(qint64, milliseconds);
-    QFETCH(QString, expected);
-    QCOMPARE(formatRemainingTime(now.addMSecs(milliseconds), now), expected);
-}
-
-void TestMenubar::wifiSymbols_data() {
-    QTest::addColumn<QString>("quality");
-    QTest::addColumn<QString>("symbol"); // empty: none
-    QTest::newRow("HIGH") << u"HIGH"_s << green;
-    QTest::newRow("lower case high") << u"high"_s << green;
-    QTest::newRow("mixed case High") << u"High"_s << green;
-    QTest::newRow("MEDIUM") << u"MEDIUM"_s << u"\U0001F7E1"_s;
-    QTest::newRow("lower case medium") << u"medium"_s << u"\U0001F7E1"_s;
-    QTest::newRow("MIDDLE, as the portal sends") << u"MIDDLE"_s << u"\U0001F7E1"_s;
-    QTest::newRow("LOW") << u"LOW"_s << u"\U0001F7E0"_s;
-    QTest::newRow("WEAK") << u"WEAK"_s << u"\U0001F7E0"_s;
-    QTest::newRow("UNSTABLE") << u"UNSTABLE"_s << u"\U0001F7E0"_s;
-    QTest::newRow("NO_INTERNET") << u"NO_INTERNET"_s << u"\U0001F534"_s;
-    QTest::newRow("OFFLINE") << u"OFFLINE"_s << u"\U0001F534"_s;
-    QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("not trimmed") << u" HIGH"_s << QString();
-    QTest::newRow("unknown") << u"NO_INFO"_s << QString();
-}
-
-void TestMenubar::wifiSymbols() {
-    QFETCH(QString, quality);
-    QFETCH(QString, symbol);
-    QCOMPARE(wifiSymbol(quality).value_or(QString()).toUtf8(), symbol.toUtf8());
-}
-
-void TestMenubar::clickDecisions_data() {
-    using W = ClickDecision::Window;
-    using A = ClickDecision::Action;
-    QTest::addColumn<bool>("active");
-    QTest::addColumn<QList<W>>("windows");
-    QTest::addColumn<A>("action");
-    QTest::addColumn<bool>("restore");
-
-    QTest::newRow("active, window on screen: hide")
-        << true << QList<W>{{true, false}} << A::HideApplication << false;
-    QTest::newRow("active, only window minimised: restore")
-        << true << QList<W>{{true, true}} << A::ShowFirstWindow << true;
-    QTest::newRow("active, window hidden: show")
-        << true << QList<W>{{false, false}} << A::ShowFirstWindow << false;
-    QTest::newRow("inactive, window visible behind others: raise, not hide")
-        << false << QList<W>{{true, false}} << A::ShowFirstWindow << false;
-    QTest::newRow("inactive, window hidden after a hide: bring it back")
-        << false << QList<W>{{false, false}} << A::ShowFirstWindow << false;
-    QTest::newRow("first window minimised, second on screen, inactive: restore the first")
-        << false << QList<W>{{true, true}, {true, false}} << A::ShowFirstWindow << true;
-    QTest::newRow("no window, active") << true << QList<W>{} << A::RequestMainWindow << false;
-    QTest::newRow("no window, inactive") << false << QList<W>{} << A::RequestMainWindow << false;
-}
-
-void TestMenubar::clickDecisions() {
-    QFETCH(bool, active);
-    QFETCH(QList<ClickDecision::Window>, windows);
-    QFETCH(ClickDecision::Action, action);
-    QFETCH(bool, restore);
-    const ClickDecision decision = ClickDecision::decide(active, windows);
-    QCOMPARE(decision.action, action);
-    QCOMPARE(decision.restoreFirstWindow, restore);
-}
-
-void TestMenubar::rebuildsFollowNotifications() {
-    QTemporaryDir dir;
-    auto container = ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
-    ManualClock clock(now);
-    AppStore store(new TrainService(nullptr));
-    auto* item = new RecordingItem;
-    StatusBarManager manager(&store, container.get(), std::unique_ptr<StatusItem>(item), clock);
-    QCOMPARE(item->sets(), 1); // a title at once, before any notification
-    QCOMPARE(item->title(), train + u" Disconnected"_s);
-
-    StatusBarLog log;
-    NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
-    NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
-    NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
-    QCOMPARE(item->sets(), 1); // never inside the poster's call
-    QTRY_COMPARE(item->sets(), 4);
-    QTest::qWait(20);
-    QCOMPARE(item->sets(), 4); // one rebuild each: neither merged nor repeated
-    QCOMPARE(
-        log.lines().filter(u"Observer: "_s),
-        (QStringList{u"Observer: trainServiceDidUpdate received"_s, u"Observer: settingsDidChange received"_s,
-                     u"Observer: trainServiceDidUpdate received"_s}));
-
-    // A store that cannot save says so in the tooltip until a save works again.
-    ModelContext* context = container->mainContext();
-    QVERIFY(item->warning().isEmpty());
-    context->refuseWrites(true);
-    context->insert(std::make_unique<AppSettings>());
-    QCOMPARE(item->warning(), u"quendle2 cannot save: attempt to write a readonly database"_s);
-    context->refuseWrites(false);
-    QVERIFY(context->save());
-    QVERIFY(item->warning().isEmpty());
-}
-
-void TestMenubar::rebuildUsesStoredSettingsAndLogs() {
-    QTemporaryDir dir;
-    auto container = ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
-    ManualClock clock(now);
-    auto* service = new TrainService(nullptr, QUrl(u"https://127.0.0.1:1"_s), {}, clock);
-    AppStore store(service);
-    auto* item = new RecordingItem;
-    StatusBarLog log;
-    StatusBarManager manager(&store, container.get(), std::unique_ptr<StatusItem>(item), clock);
-    QCOMPARE(log.lines(),
-             (QStringList{u"Rebuild menubar: connected=false lastStatusAge=nil speed=0.0 wifi="_s,
-                          u"Menubar shows disconnected (connected flag false)"_s}));
-
-    auto* settings = new AppSettings;
-    settings->setShowTrainEmoji(false);
-    container->mainContext()->insert(settings);
-    service->apply(ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
-    clock.advance(2.5);
-    // apply() alone leaves the service disconnected: only a tick decides that.
-    log.lines().clear();
-    manager.rebuildMenubar();
-    QCOMPARE(log.lines().first(),
-             u"Rebuild menubar: connected=false lastStatusAge=2.50s speed=106.3 wifi=high"_s);
-    QCOMPARE(item->title(), u"Disconnected"_s);
-}
-
-void TestMenubar::clickWithoutWindowsRequestsOne() {
-    QTemporaryDir dir;
-    auto container = ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
-    AppStore store(new TrainService(nullptr));
-    auto* item = new RecordingItem;
-    StatusBarManager manager(&store, container.get(), std::unique_ptr<StatusItem>(item));
-    int requests = 0;
-    const auto token = NotificationCenter::defaultCenter().addObserver(Notification::OpenMainWindowRequested,
-                                                                       [&] { ++requests; });
-    StatusBarLog log;
-    Q_EMIT item->clicked();
-    NotificationCenter::defaultCenter().removeObserver(token);
-    QCOMPARE(requests, 1);
-    QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
-    QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
-}
 
 QTEST_MAIN(TestMenubar)
 #include "tst_menubar.moc"

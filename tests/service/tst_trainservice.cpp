@@ -70,9 +70,8 @@ private Q_SLOTS:
         QVERIFY(h.log.has(QtCriticalMsg, u"Status fetch failed: Connection refused"_s));
         QVERIFY(h.log.has(QtCriticalMsg, u"Trip fetch failed: Operation timed out"_s));
         QCOMPARE(evasOf(h.service->allStops()), QStringList{frankfurt}); // the route does not need the status
-        const QString never = Log::fixed(DBL_MAX, 1);
-        QVERIFY(never.startsWith(u"17976931348623157"_s) && never.endsWith(u".0"_s) && never.size() == 311);
-        const QString tickEnd = u"Tick end (elapsed=0.000s) connected=false lastSuccessAge=%1s"_s.arg(never);
+        const QString tickEnd =
+            u"Tick end (elapsed=0.000s) connected=false lastSuccessAge=%1s"_s.arg(Log::fixed(DBL_MAX, 1));
         QCOMPARE(h.log.startingWith(u"Tick end"_s), (QStringList{tickEnd, tickEnd}));
 
         const Step steps[] = {{0, true, true},     {5, true, true},   {120, false, true},
@@ -116,7 +115,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("milliseconds");
         QTest::newRow("5 s") << 5.0 << 5000;
         QTest::newRow("0 s held at 1 s") << 0.0 << 1000;
-        QTest::newRow("negative held at 1 s") << -3.0 << 1000;
         QTest::newRow("not a number held at 1 s") << std::numeric_limits<double>::quiet_NaN() << 1000;
         QTest::newRow("beyond a timer's range") << 1e12 << std::numeric_limits<int>::max();
     }
@@ -267,7 +265,6 @@ private Q_SLOTS:
         const QString recent = u"Reusing recent trip ident=ICE 5"_s;
         const QString created = u"Created new trip ident=ICE 5"_s;
         QTest::newRow("active trip") << QList<PriorTrip>{{train, 7200, true}} << 0 << active;
-        QTest::newRow("closed, started 29 min ago") << QList<PriorTrip>{{train, 1740, false}} << 0 << recent;
         QTest::newRow("closed, started exactly 1800 s ago")
             << QList<PriorTrip>{{train, 1800, false}} << 0 << recent;
         QTest::newRow("closed, started 31 min ago")
@@ -375,7 +372,7 @@ private Q_SLOTS:
             h.client->queueTrip(noRoute());
             h.service->start();
             QSignalSpy finished(h.service.get(), &TrainService::tickFinished);
-            QVERIFY(finished.wait(5000));
+            QVERIFY(finished.wait(5000)); // the start's real 0.5 s delay
             QCOMPARE(trip->sampleCount(), 1);
             QVERIFY(!trip->active());
             QCOMPARE(trip->endDate(), std::optional(h.clock.now()));
@@ -454,9 +451,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("lastRecorded");
 
         // The trip starts with maximum 99 and average 42 to show which of them a sample replaces.
-        QTest::newRow("standstill not averaged")
-            << QList<double>{0, 100, 120} << 30.0 << 3LL << 120.0 << 110.0
-            << u"Recorded speed sample: speed=120.0 km/h totalSamples=3"_s;
         QTest::newRow("unchanged, 30 s later; only standstill")
             << QList<double>{0, 0} << 30.0 << 2LL << 0.0 << 42.0
             << u"Recorded speed sample: speed=0.0 km/h totalSamples=2"_s;
@@ -582,15 +576,8 @@ private Q_SLOTS:
         h.service->applyTripInfo(route({stop(koeln, true), stop(dortmund, dortmundPassed), stop(frankfurt)}));
         QTEST(h.service->selectedStopEva(), "selection");
         QTEST(h.service->menubarArrivalStop()->eva, "arrival");
-    }
 
-    // Only an upcoming stop can be chosen, for the session and the trip; anything else means automatic.
-    void selectDestination() {
-        Harness h;
-        h.service->apply(statusOf(u"ICE 1"_s));
-        h.service->applyTripInfo(route({stop(koeln, true), stop(dortmund)}));
-        h.service->selectDestination(dortmund);
-        QCOMPARE(h.service->currentTrip()->selectedStopEva(), std::optional(dortmund));
+        // Only an upcoming stop can be chosen, for the session and the trip; anything else means automatic.
         h.service->selectDestination(koeln);
         QCOMPARE(h.service->selectedStopEva(), std::nullopt);
         QCOMPARE(h.service->currentTrip()->selectedStopEva(), std::nullopt);
