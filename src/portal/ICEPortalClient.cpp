@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
@@ -91,7 +92,12 @@ PortalFetch<T> ICEPortalClient::fetchDocument(const QString& path) {
     // Never let Qt buffer more than we are willing to read.
     reply->setReadBufferSize(256 * 1024);
 
-    new PortalTransfer(reply, timeoutMs, maximumBodySize, [fetch](const PortalTransfer::Body& body) {
+    ++m_inFlight;
+    QPointer<ICEPortalClient> self(this);
+    new PortalTransfer(reply, timeoutMs, maximumBodySize, [fetch, self](const PortalTransfer::Body& body) {
+        if (self) {
+            self->transferEnded();
+        }
         if (!body.ok()) {
             fetch.complete(Outcome::failure(body.error()));
             return;
@@ -104,6 +110,16 @@ PortalFetch<T> ICEPortalClient::fetchDocument(const QString& path) {
         fetch.complete(Outcome::success(decoded.value()));
     });
     return fetch;
+}
+
+void ICEPortalClient::transferEnded() {
+    // Qt keeps a record of every connection it has used, also of those the portal closed or broke off; polled
+    // for weeks, they add up to megabytes. Once both documents are in, nothing of a connection is kept for
+    // the next poll, as nothing else is. Clearing while the other document is still on its way would break
+    // it.
+    if (--m_inFlight == 0) {
+        m_session->clearConnectionCache();
+    }
 }
 
 } // namespace quendle2

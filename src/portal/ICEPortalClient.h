@@ -50,7 +50,11 @@ private:
     template <typename T>
     PortalFetch<T> fetchDocument(const QString& path);
 
+    /// A request ended; the connections are forgotten once none is in flight.
+    void transferEnded();
+
     QNetworkAccessManager* m_session;
+    int m_inFlight = 0;
     const QUrl m_baseURL;
     const double m_timeout;
     const std::optional<QList<QSslCertificate>> m_caCertificates;

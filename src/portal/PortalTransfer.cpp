@@ -15,12 +15,24 @@ QString megabytes(qint64 bytes) {
     return QString::number(bytes / (1024 * 1024)) + QStringLiteral(" MiB");
 }
 
-/// Qt reports 4xx and 5xx answers as errors; for the portal they are answers like any other, and only
-/// whether the body decodes decides.
-bool isHttpStatus(QNetworkReply::NetworkError error) {
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError &&
-            error != QNetworkReply::ContentReSendError) ||
-           (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+/// Whether the whole answer arrived although Qt reports an error. Qt turns every HTTP status of 400 and
+/// above into an error of one of several families (content, server, authentication, proxy authentication,
+/// and "invalid operation" for 400 and 418); for the portal those are answers like any other, and only
+/// whether the body decodes decides. A dropped link, a time-out or a TLS failure keeps its own error.
+bool isAnsweredWithErrorStatus(const QNetworkReply& reply) {
+    if (reply.attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt() < 400) {
+        return false;
+    }
+    switch (const QNetworkReply::NetworkError error = reply.error()) {
+    case QNetworkReply::ProxyAuthenticationRequiredError:
+    case QNetworkReply::ProtocolInvalidOperationError:
+        return true;
+    case QNetworkReply::ContentReSendError:
+        return false;
+    default:
+        return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError) ||
+               (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError);
+    }
 }
 
 } // namespace
@@ -90,7 +102,7 @@ void PortalTransfer::onFinished() {
         return;
     }
     const QNetworkReply::NetworkError error = m_reply->error();
-    if (error == QNetworkReply::NoError || isHttpStatus(error)) {
+    if (error == QNetworkReply::NoError || isAnsweredWithErrorStatus(*m_reply)) {
         finish(Body::success(takeBody()));
         return;
     }

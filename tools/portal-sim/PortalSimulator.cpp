@@ -38,10 +38,16 @@ QByteArray reasonPhrase(int status) {
     switch (status) {
     case 200:
         return "OK";
+    case 400:
+        return "Bad Request";
     case 404:
         return "Not Found";
     case 405:
         return "Method Not Allowed";
+    case 407:
+        return "Proxy Authentication Required";
+    case 418:
+        return "I'm a teapot";
     case 500:
         return "Internal Server Error";
     }
@@ -124,6 +130,10 @@ void PortalSimulator::setFault(Path path, Fault fault) {
 
 PortalSimulator::Fault PortalSimulator::fault(Path path) const {
     return m_faults[pathIndex(path)];
+}
+
+void PortalSimulator::setStatusCode(Path path, int status) {
+    m_statusCodes[pathIndex(path)] = status;
 }
 
 int PortalSimulator::requestCount(Path path) const {
@@ -247,7 +257,7 @@ void PortalSimulator::respond(QSslSocket* socket, const QByteArray& method, cons
     switch (fault(*path)) {
     case Fault::None:
     case Fault::WrongType:
-        writeResponse(socket, 200, "application/json", documentBody(*path));
+        writeResponse(socket, m_statusCodes[pathIndex(*path)], "application/json", documentBody(*path));
         return;
     case Fault::Hang:
         return;

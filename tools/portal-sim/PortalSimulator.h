@@ -62,6 +62,9 @@ public:
     void setFault(Path path, Fault fault);
     Fault fault(Path path) const;
     int requestCount(Path path) const;
+    /// Answers `path` with `status` instead of 200 wherever a fault leaves the status to the document (no
+    /// fault, wrong type): the status line changes, the body does not.
+    void setStatusCode(Path path, int status);
 
     /// Serves `body` verbatim on `path` instead of the scenario's document (none: back to the scenario).
     void setBody(Path path, std::optional<QByteArray> body);
@@ -87,6 +90,7 @@ private:
     QSslServer* m_server;
     std::array<Fault, 2> m_faults{Fault::None, Fault::None};
     std::array<int, 2> m_requests{0, 0};
+    std::array<int, 2> m_statusCodes{200, 200};
     std::array<std::optional<QByteArray>, 2> m_bodies;
 };
 
