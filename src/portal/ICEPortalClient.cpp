@@ -1,16 +1,11 @@
 #include "portal/ICEPortalClient.h"
 
-#include "portal/PortalTransfer.h"
-
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace quendle2 {
 
@@ -18,21 +13,36 @@ namespace {
 
 constexpr char productionOriginText[] = "https://iceportal.de";
 
+// Two documents per poll, each on its own connection; more stay open only while ticks overlap.
+constexpr std::size_t maximumIdleConnections = 2;
+
+PortalConnection::Endpoint endpointOf(const QUrl& origin,
+                                      const std::optional<QList<QSslCertificate>>& authorities) {
+    PortalConnection::Endpoint endpoint;
+    endpoint.host = origin.host();
+    endpoint.port = static_cast<quint16>(origin.port(443));
+    endpoint.tls = QSslConfiguration::defaultConfiguration();
+    endpoint.tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (authorities) {
+        endpoint.tls.setCaCertificates(*authorities);
+    }
+    return endpoint;
+}
+
 } // namespace
 
 ICEPortalClient::ICEPortalClient(double timeout, QObject* parent)
     : PortalClient(parent)
-    , m_session(new QNetworkAccessManager(this))
     , m_baseURL(productionOrigin())
-    , m_timeout(timeout) {}
+    , m_timeout(timeout)
+    , m_endpoint(endpointOf(m_baseURL, std::nullopt)) {}
 
 ICEPortalClient::ICEPortalClient(double timeout, const QUrl& origin,
                                  const QList<QSslCertificate>& caCertificates, QObject* parent)
     : PortalClient(parent)
-    , m_session(new QNetworkAccessManager(this))
     , m_baseURL(origin)
     , m_timeout(timeout)
-    , m_caCertificates(caCertificates) {}
+    , m_endpoint(endpointOf(origin, caCertificates)) {}
 
 QUrl ICEPortalClient::productionOrigin() {
     return QUrl(QString::fromLatin1(productionOriginText));
@@ -72,54 +82,60 @@ PortalFetch<T> ICEPortalClient::fetchDocument(const QString& path) {
         std::isfinite(m_timeout) ? std::clamp(m_timeout * 1000.0, 1.0, 3'600'000.0) : 3000.0;
     const int timeoutMs = static_cast<int>(boundedMs);
 
-    QNetworkRequest request(urlFor(path));
-    request.setTransferTimeout(timeoutMs);
-    // Stateless: nothing from one request may influence the next.
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
-    request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
-    request.setAttribute(QNetworkRequest::CookieLoadControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::CookieSaveControlAttribute, QNetworkRequest::Manual);
-    request.setAttribute(QNetworkRequest::AuthenticationReuseAttribute, QNetworkRequest::Manual);
-
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (m_caCertificates) {
-        tls.setCaCertificates(*m_caCertificates);
-    }
-    request.setSslConfiguration(tls);
-
-    QNetworkReply* reply = m_session->get(request);
-    // Never let Qt buffer more than we are willing to read.
-    reply->setReadBufferSize(256 * 1024);
-
-    ++m_inFlight;
-    QPointer<ICEPortalClient> self(this);
-    new PortalTransfer(reply, timeoutMs, maximumBodySize, [fetch, self](const PortalTransfer::Body& body) {
-        if (self) {
-            self->transferEnded();
-        }
-        if (!body.ok()) {
-            fetch.complete(Outcome::failure(body.error()));
-            return;
-        }
-        auto decoded = T::decode(body.value());
-        if (!decoded.ok()) {
-            fetch.complete(Outcome::failure({PortalError::Kind::Decoding, decoded.error().description()}));
-            return;
-        }
-        fetch.complete(Outcome::success(decoded.value()));
-    });
+    const QUrl url = urlFor(path);
+    // The default headers of a browser-like client, without compression: nothing of an earlier answer
+    // (cookie, credential, validator) is ever sent.
+    const QByteArray request = "GET " + url.path(QUrl::FullyEncoded).toLatin1() + " HTTP/1.1\r\nHost: " +
+                               url.adjusted(QUrl::RemoveUserInfo).authority(QUrl::FullyEncoded).toLatin1() +
+                               "\r\nUser-Agent: Mozilla/5.0\r\nConnection: keep-alive\r\n\r\n";
+    idleConnection()->get(
+        request, timeoutMs, maximumBodySize, [this, fetch](const PortalConnection::Body& body) {
+            closeSurplusConnections();
+            if (!body.ok()) {
+                fetch.complete(Outcome::failure(body.error()));
+                return;
+            }
+            auto decoded = T::decode(body.value());
+            if (!decoded.ok()) {
+                fetch.complete(
+                    Outcome::failure({PortalError::Kind::Decoding, decoded.error().description()}));
+                return;
+            }
+            fetch.complete(Outcome::success(decoded.takeValue()));
+        });
     return fetch;
 }
 
-void ICEPortalClient::transferEnded() {
-    // Qt keeps a record of every connection it has used, also of those the portal closed or broke off; polled
-    // for weeks, they add up to megabytes. Once both documents are in, nothing of a connection is kept for
-    // the next poll, as nothing else is. Clearing while the other document is still on its way would break
-    // it.
-    if (--m_inFlight == 0) {
-        m_session->clearConnectionCache();
+ICEPortalClient::~ICEPortalClient() {
+    // Before the endpoint they refer to goes; a fetch in flight is never reported.
+    qDeleteAll(m_connections);
+}
+
+PortalConnection* ICEPortalClient::idleConnection() {
+    PortalConnection* closed = nullptr;
+    for (PortalConnection* connection : m_connections) {
+        if (!connection->isBusy()) {
+            if (connection->isOpen()) {
+                return connection;
+            }
+            closed = closed != nullptr ? closed : connection;
+        }
     }
+    return closed != nullptr ? closed : m_connections.emplace_back(new PortalConnection(m_endpoint, this));
+}
+
+void ICEPortalClient::closeSurplusConnections() {
+    // Keep the idle connections that are still open, as many as one poll needs.
+    std::stable_partition(m_connections.begin(), m_connections.end(),
+                          [](const PortalConnection* connection) { return connection->isOpen(); });
+    std::size_t idle = 0;
+    std::erase_if(m_connections, [&idle](PortalConnection* connection) {
+        if (connection->isBusy() || ++idle <= maximumIdleConnections) {
+            return false;
+        }
+        connection->deleteLater(); // it may be the one reporting right now
+        return true;
+    });
 }
 
 } // namespace quendle2

@@ -1,26 +1,26 @@
 #pragma once
 
 #include "portal/PortalClient.h"
+#include "portal/PortalConnection.h"
 
 #include <QList>
 #include <QObject>
 #include <QSslCertificate>
 #include <QUrl>
 
-#include <optional>
-
-class QNetworkAccessManager;
+#include <vector>
 
 namespace quendle2 {
 
 /// The one component that talks to the onboard portal: two stateless HTTPS GETs, each decoded strictly.
 ///
 /// The client keeps no state between calls (no cookies, cache or credentials), never retries and never
-/// logs; the caller logs failures. Both fetches may be in flight at once, and neither blocks the thread.
-/// TLS is always verified. A fetch fails when the whole transfer, or any pause in it, exceeds the
-/// time-out, and when the body grows past `maximumBodySize`. The HTTP status is not examined: any body
-/// that decodes is a success. A fetch's handler may release the client only with deleteLater(): the
-/// network reply that reported is still on the stack.
+/// logs; the caller logs failures. Only its HTTPS connections outlive a fetch, so that polling does not
+/// pay a handshake each time. Both fetches may be in flight at once, each on a connection of its own, and
+/// neither blocks the thread. TLS is always verified. A fetch fails when the whole transfer, or any pause
+/// in it, exceeds the time-out, and when the body grows past `maximumBodySize`. The HTTP status is not
+/// examined: any body that decodes is a success. A fetch's handler may release the client only with
+/// deleteLater(): the connection that reported is still on the stack.
 class ICEPortalClient final : public PortalClient {
     Q_OBJECT
 public:
@@ -32,6 +32,7 @@ public:
     /// Another origin (https, host, optional port) trusting only `caCertificates`: for tests and the demo.
     ICEPortalClient(double timeout, const QUrl& origin, const QList<QSslCertificate>& caCertificates,
                     QObject* parent = nullptr);
+    ~ICEPortalClient() override;
 
     static QUrl productionOrigin();
 
@@ -49,15 +50,13 @@ public:
 private:
     template <typename T>
     PortalFetch<T> fetchDocument(const QString& path);
+    PortalConnection* idleConnection();
+    void closeSurplusConnections();
 
-    /// A request ended; the connections are forgotten once none is in flight.
-    void transferEnded();
-
-    QNetworkAccessManager* m_session;
-    int m_inFlight = 0;
     const QUrl m_baseURL;
     const double m_timeout;
-    const std::optional<QList<QSslCertificate>> m_caCertificates;
+    const PortalConnection::Endpoint m_endpoint;
+    std::vector<PortalConnection*> m_connections;
 };
 
 } // namespace quendle2

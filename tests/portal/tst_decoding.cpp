@@ -1,3 +1,4 @@
+#include "portal/HttpResponseReader.h"
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
 #include "portal/JsonTape.h"
@@ -132,6 +133,41 @@ private Q_SLOTS:
         }
         JsonTape whole;
         QVERIFY(whole.parse(document));
+    }
+
+    void responseFraming_data();
+    void responseFraming() {
+        QFETCH(QByteArray, wire);
+        QFETCH(qint64, maximumSize);
+        QFETCH(bool, connectionEnds);
+        QFETCH(QByteArray, body);
+        QFETCH(bool, keepsConnection);
+        QFETCH(QString, problem);
+        // However the bytes are split on the way, the answer reads the same: in one piece, byte by byte,
+        // and in pieces of seven.
+        for (const qsizetype piece : {wire.size(), qsizetype{1}, qsizetype{7}}) {
+            HttpResponseReader reader(maximumSize);
+            for (qsizetype at = 0; at < wire.size(); at += piece) {
+                reader.read(QByteArrayView(wire).sliced(at, std::min(piece, wire.size() - at)));
+            }
+            if (connectionEnds) {
+                reader.finishAtEnd();
+            }
+            const QString where = u"in pieces of %1"_s.arg(piece);
+            if (problem.isEmpty()) {
+                QVERIFY2(reader.state() == HttpResponseReader::State::Complete,
+                         qPrintable(where + u": "_s +
+                                    (reader.state() == HttpResponseReader::State::Failed
+                                         ? reader.error().description
+                                         : u"unfinished"_s)));
+                QCOMPARE(reader.takeBody(), body);
+                QCOMPARE(reader.keepsConnection(), keepsConnection);
+            } else {
+                QVERIFY2(reader.state() == HttpResponseReader::State::Failed, qPrintable(where));
+                QVERIFY2(reader.error().description.contains(problem),
+                         qPrintable(reader.error().description));
+            }
+        }
     }
 };
 
@@ -321,6 +357,78 @@ void TestDecoding::problems_data() {
         "long literal deep in the stops",
         stops(3, R"({"timetable":{"scheduledArrivalTime":1,"actualArrivalTime":-9223372036854775809}})"),
         u"trip.stops[3].timetable.actualArrivalTime: expected a whole number in the signed 64-bit range, got -9223372036854775809"_s);
+}
+
+void TestDecoding::responseFraming_data() {
+    QTest::addColumn<QByteArray>("wire");
+    QTest::addColumn<qint64>("maximumSize");
+    QTest::addColumn<bool>("connectionEnds");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<bool>("keepsConnection");
+    QTest::addColumn<QString>("problem");
+
+    const qint64 limit = 16;
+    const auto ok = [&](const char* name, const QByteArray& wire, const QByteArray& body, bool keeps,
+                        bool connectionEnds = false) {
+        QTest::newRow(name) << wire << limit << connectionEnds << body << keeps << QString();
+    };
+    const auto bad = [&](const char* name, const QByteArray& wire, const QString& problem,
+                         bool connectionEnds = false) {
+        QTest::newRow(name) << wire << limit << connectionEnds << QByteArray() << false << problem;
+    };
+
+    ok("declared length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello", true);
+    ok("exactly the limit", "HTTP/1.1 200 OK\r\nContent-length: 16\r\n\r\n1234567890abcdef",
+       "1234567890abcdef", true);
+    ok("any status, any reason", "HTTP/1.1 418 I'm a teapot\r\nContent-Length: 2\r\n\r\n{}", "{}", true);
+    ok("chunks with an extension and a trailer",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=y\r\nhel\r\nA\r\nlo, world!\r\n0\r\nX-T: "
+       "1\r\n\r\n"
+       "",
+       "hello, world!"
+       "",
+       true);
+    ok("chunks of the limit",
+       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n0\r\n\r\n", "12345678", true);
+    ok("body until the connection ends", "HTTP/1.1 200 OK\r\n\r\nhello", "hello", false, true);
+    ok("HTTP/1.0 closes unless kept", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n{}", "{}", false);
+    ok("HTTP/1.0 kept alive", "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\n{}",
+       "{}", true);
+    ok("Connection: close", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\n{}", "{}",
+       false);
+    ok("an interim answer first",
+       "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\n{}", "{}", true);
+    ok("no content", "HTTP/1.1 204 No Content\r\n\r\n", "", true);
+    ok("bare line feeds", "HTTP/1.1 200 OK\nContent-Length: 2\n\n{}", "{}", true);
+    ok("bytes beyond the answer", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}HTTP", "{}", false);
+    ok("an unknown coding runs to the end", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nzz", "zz",
+       false, true);
+
+    bad("not HTTP", "<html>\r\n\r\n", u"Invalid HTTP response: no status line"_s);
+    bad("cut off in the head", "HTTP/1.1 200 OK\r\nContent-Le",
+        u"Connection closed before the response was complete"_s, true);
+    bad("cut off in the body", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel",
+        u"Connection closed before the response was complete"_s, true);
+    bad("cut off between chunks", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nhel\r\n",
+        u"Connection closed before the response was complete"_s, true);
+    bad("nothing at all", "", u"Connection closed"_s, true);
+    bad("declared one byte too many", "HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n",
+        u"The response is too large (17 bytes declared"_s);
+    bad("one byte too many until the end", "HTTP/1.1 200 OK\r\n\r\n1234567890abcdefg",
+        u"The response is too large (more than"_s);
+    bad("chunks one byte too many",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n9\r\n",
+        u"The response is too large"_s);
+    bad("conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\n{}",
+        u"bad content length"_s);
+    bad("a length that is no number", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
+        u"bad content length"_s);
+    bad("a chunk size that is no number", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
+        u"bad chunk size"_s);
+    bad("a chunk longer than announced",
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nabc\r\n0\r\n\r\n", u"chunk overruns"_s);
+    bad("a header without end", "HTTP/1.1 200 OK\r\nX: " + QByteArray(70 * 1024, 'x'),
+        u"a header is too long"_s);
 }
 
 QTEST_GUILESS_MAIN(TestDecoding)

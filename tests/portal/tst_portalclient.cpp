@@ -70,6 +70,8 @@ private Q_SLOTS:
     void bodySizeLimit_data();
     void bodySizeLimit();
     void plainHttpIsRefused();
+    void connectionReuse_data();
+    void connectionReuse();
     void tripArrivesWhileStatusHangs();
     void bothInFlightReportTheirOwnOutcome_data();
     void bothInFlightReportTheirOwnOutcome();
@@ -160,6 +162,9 @@ void TestPortalClient::faultOutcomes_data() {
         << P::Status << F::NotFoundJson << true << QList<K>{} << QString() << 200;
     QTest::newRow("404 with JSON trip info")
         << P::Trip << F::NotFoundJson << true << QList<K>{} << QString() << 200;
+    QTest::newRow("chunked body") << P::Trip << F::Chunked << true << QList<K>{} << QString() << 200;
+    QTest::newRow("body ended by closing")
+        << P::Status << F::NoLength << true << QList<K>{} << QString() << 200;
     QTest::newRow("500 with HTML fails to decode")
         << P::Status << F::ServerError << false << QList<K>{K::Decoding} << u"not valid JSON"_s << 200;
     QTest::newRow("wrong type in status") << P::Status << F::WrongType << false << QList<K>{K::Decoding}
@@ -297,6 +302,33 @@ void TestPortalClient::plainHttpIsRefused() {
     QVERIFY2(outcome.error().description.contains(u"https"_s), qPrintable(outcome.error().description));
     QTest::qWait(100);
     QCOMPARE(m_sim->requestCount(PortalSimulator::Path::Status), 0);
+}
+
+void TestPortalClient::connectionReuse_data() {
+    QTest::addColumn<bool>("keepAlive");
+    QTest::addColumn<bool>("closedWhileIdle");
+    QTest::addColumn<int>("connections");
+    QTest::newRow("a kept connection carries the next request") << true << false << 1;
+    QTest::newRow("an answer that closes is not reused") << false << false << 2;
+    // Closed by the portal just before the next request, with no chance for the client to notice.
+    QTest::newRow("a connection closed while idle is replaced") << true << true << 2;
+}
+
+void TestPortalClient::connectionReuse() {
+    QFETCH(bool, keepAlive);
+    QFETCH(bool, closedWhileIdle);
+    QFETCH(int, connections);
+    m_sim->setKeepAlive(keepAlive);
+    ICEPortalClient* client = trustingClient();
+    const auto first = await(client->fetchStatus());
+    QVERIFY2(first.ok(), qPrintable(first.ok() ? QString() : first.error().description));
+    if (closedWhileIdle) {
+        m_sim->closeIdleConnections();
+    }
+    const auto second = await(client->fetchStatus());
+    QVERIFY2(second.ok(), qPrintable(second.ok() ? QString() : second.error().description));
+    QCOMPARE(m_sim->connectionCount(), connections);
+    QCOMPARE(m_sim->requestCount(PortalSimulator::Path::Status), 2);
 }
 
 void TestPortalClient::tripArrivesWhileStatusHangs() {

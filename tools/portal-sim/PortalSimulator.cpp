@@ -23,6 +23,7 @@ namespace {
 constexpr qint64 hugeBodySize = 20 * 1024 * 1024;
 constexpr qint64 streamWindow = 256 * 1024;
 constexpr qsizetype maximumRequestHead = 16 * 1024;
+constexpr int keepAliveIdleMs = 75'000;
 
 QByteArray resource(const QString& path) {
     QFile file(path);
@@ -40,6 +41,8 @@ QByteArray reasonPhrase(int status) {
         return "OK";
     case 400:
         return "Bad Request";
+    case 401:
+        return "Unauthorized";
     case 404:
         return "Not Found";
     case 405:
@@ -54,13 +57,15 @@ QByteArray reasonPhrase(int status) {
     return "Unknown";
 }
 
-QByteArray head(int status, const QByteArray& contentType, std::optional<qint64> length) {
+QByteArray head(int status, const QByteArray& contentType, std::optional<qint64> length,
+                bool keepAlive = false) {
     QByteArray h = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status) + "\r\n";
     h += "Content-Type: " + contentType + "\r\n";
     if (length) {
         h += "Content-Length: " + QByteArray::number(*length) + "\r\n";
     }
-    h += "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
+    h += keepAlive ? "Cache-Control: no-store\r\nConnection: keep-alive\r\n\r\n"
+                   : "Cache-Control: no-store\r\nConnection: close\r\n\r\n";
     return h;
 }
 
@@ -81,16 +86,21 @@ PortalSimulator::PortalSimulator(Scenario scenario, const Clock& clock, QObject*
     , m_scenario(std::move(scenario))
     , m_clock(clock)
     , m_server(new QSslServer(this)) {
-    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
-    tls.setLocalCertificate(QSslCertificate(resource(u":/portal-sim/certs/server.pem"_s), QSsl::Pem));
-    tls.setPrivateKey(QSslKey(resource(u":/portal-sim/certs/server.key"_s), QSsl::Rsa, QSsl::Pem));
-    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
-    m_server->setSslConfiguration(tls);
+    setServerIdentity(QSslCertificate(resource(u":/portal-sim/certs/server.pem"_s), QSsl::Pem),
+                      QSslKey(resource(u":/portal-sim/certs/server.key"_s), QSsl::Rsa, QSsl::Pem));
     connect(m_server, &QTcpServer::pendingConnectionAvailable, this, &PortalSimulator::acceptConnections);
     play(1.0);
 }
 
 PortalSimulator::~PortalSimulator() = default;
+
+void PortalSimulator::setServerIdentity(const QSslCertificate& certificate, const QSslKey& key) {
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificate(certificate);
+    tls.setPrivateKey(key);
+    tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+    m_server->setSslConfiguration(tls);
+}
 
 bool PortalSimulator::listen(quint16 port, const QHostAddress& address) {
     return m_server->listen(address, port);
@@ -132,12 +142,20 @@ PortalSimulator::Fault PortalSimulator::fault(Path path) const {
     return m_faults[pathIndex(path)];
 }
 
+int PortalSimulator::requestCount(Path path) const {
+    return m_requests[pathIndex(path)];
+}
+
+void PortalSimulator::setKeepAlive(bool keepAlive) {
+    m_keepAlive = keepAlive;
+}
+
 void PortalSimulator::setStatusCode(Path path, int status) {
     m_statusCodes[pathIndex(path)] = status;
 }
 
-int PortalSimulator::requestCount(Path path) const {
-    return m_requests[pathIndex(path)];
+int PortalSimulator::statusCode(Path path) const {
+    return m_statusCodes[pathIndex(path)];
 }
 
 void PortalSimulator::setBody(Path path, std::optional<QByteArray> body) {
@@ -165,7 +183,7 @@ QByteArray PortalSimulator::documentBody(Path path) const {
 
 std::optional<PortalSimulator::Fault> PortalSimulator::faultFromName(const QString& name) {
     for (Fault f : {Fault::None, Fault::Hang, Fault::Trickle, Fault::ServerError, Fault::NotFoundJson,
-                    Fault::WrongType, Fault::Huge, Fault::Reset}) {
+                    Fault::WrongType, Fault::Huge, Fault::Reset, Fault::Chunked, Fault::NoLength}) {
         if (faultName(f) == name) {
             return f;
         }
@@ -191,6 +209,10 @@ QString PortalSimulator::faultName(Fault fault) {
         return u"huge"_s;
     case Fault::Reset:
         return u"reset"_s;
+    case Fault::Chunked:
+        return u"chunked"_s;
+    case Fault::NoLength:
+        return u"no-length"_s;
     }
     return {};
 }
@@ -202,30 +224,47 @@ void PortalSimulator::acceptConnections() {
             continue;
         }
         connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+        ++m_connections;
         serve(socket);
     }
 }
 
 void PortalSimulator::serve(QSslSocket* socket) {
-    auto request = std::make_shared<QByteArray>();
-    auto onData = [this, socket, request] {
-        *request += socket->readAll();
-        const qsizetype end = request->indexOf("\r\n\r\n");
-        if (end < 0) {
-            if (request->size() > maximumRequestHead) {
-                socket->abort();
+    // Line by line, so that a request sent right behind this one stays in the socket for the next round.
+    auto lines = std::make_shared<QList<QByteArray>>();
+    auto headSize = std::make_shared<qsizetype>(0);
+    // Like a web server, an idle connection is closed after a while.
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, socket, &QAbstractSocket::disconnectFromHost);
+    idle->start(keepAliveIdleMs);
+    m_idle.removeIf([](const QPointer<QSslSocket>& gone) { return gone.isNull(); });
+    m_idle.append(socket);
+    auto onData = [this, socket, lines, headSize, idle] {
+        while (socket->canReadLine()) {
+            const QByteArray line = socket->readLine();
+            *headSize += line.size();
+            if (line != "\r\n" && line != "\n") {
+                lines->append(line.trimmed());
+                continue;
             }
+            disconnect(socket, &QIODevice::readyRead, this, nullptr);
+            delete idle;
+            m_idle.removeAll(socket);
+            const QList<QByteArray> requestLine =
+                lines->isEmpty() ? QList<QByteArray>() : lines->first().split(' ');
+            if (requestLine.size() < 2) {
+                socket->abort();
+                return;
+            }
+            QByteArray target = requestLine.at(1);
+            target = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
+            respond(socket, requestLine.at(0), target);
             return;
         }
-        disconnect(socket, &QIODevice::readyRead, this, nullptr);
-        const QList<QByteArray> requestLine = request->left(request->indexOf("\r\n")).split(' ');
-        if (requestLine.size() < 2) {
+        if (*headSize + socket->bytesAvailable() > maximumRequestHead) {
             socket->abort();
-            return;
         }
-        QByteArray target = requestLine.at(1);
-        target = target.left(target.indexOf('?') < 0 ? target.size() : target.indexOf('?'));
-        respond(socket, requestLine.at(0), target);
     };
     connect(socket, &QIODevice::readyRead, this, onData);
     if (socket->bytesAvailable() > 0) {
@@ -257,7 +296,7 @@ void PortalSimulator::respond(QSslSocket* socket, const QByteArray& method, cons
     switch (fault(*path)) {
     case Fault::None:
     case Fault::WrongType:
-        writeResponse(socket, m_statusCodes[pathIndex(*path)], "application/json", documentBody(*path));
+        writeResponse(socket, statusCode(*path), "application/json", documentBody(*path));
         return;
     case Fault::Hang:
         return;
@@ -279,14 +318,26 @@ void PortalSimulator::respond(QSslSocket* socket, const QByteArray& method, cons
     case Fault::Reset:
         resetMidBody(socket, documentBody(*path));
         return;
+    case Fault::Chunked:
+        writeChunked(socket, documentBody(*path));
+        return;
+    case Fault::NoLength:
+        socket->write(head(200, "application/json", std::nullopt));
+        socket->write(documentBody(*path));
+        socket->disconnectFromHost();
+        return;
     }
 }
 
 void PortalSimulator::writeResponse(QSslSocket* socket, int status, const QByteArray& contentType,
                                     const QByteArray& body) {
-    socket->write(head(status, contentType, body.size()));
+    socket->write(head(status, contentType, body.size(), m_keepAlive));
     socket->write(body);
-    socket->disconnectFromHost();
+    if (m_keepAlive) {
+        serve(socket);
+    } else {
+        socket->disconnectFromHost();
+    }
 }
 
 void PortalSimulator::trickle(QSslSocket* socket, const QByteArray& body) {
@@ -335,6 +386,31 @@ void PortalSimulator::streamHuge(QSslSocket* socket) {
     };
     connect(socket, &QSslSocket::encryptedBytesWritten, socket, pump);
     pump();
+}
+
+void PortalSimulator::writeChunked(QSslSocket* socket, const QByteArray& body) {
+    QByteArray h = head(200, "application/json", std::nullopt, m_keepAlive);
+    h.replace("\r\n\r\n", "\r\nTransfer-Encoding: chunked\r\n\r\n");
+    socket->write(h);
+    constexpr qsizetype piece = 7; // small and odd, so that chunk lines fall anywhere in the client's reads
+    for (qsizetype at = 0; at < body.size(); at += piece) {
+        const QByteArray part = body.mid(at, piece);
+        socket->write(QByteArray::number(part.size(), 16) + ";ext=1\r\n" + part + "\r\n");
+    }
+    socket->write("0\r\nX-Trailer: done\r\n\r\n");
+    if (m_keepAlive) {
+        serve(socket);
+    } else {
+        socket->disconnectFromHost();
+    }
+}
+
+void PortalSimulator::closeIdleConnections() {
+    for (const QPointer<QSslSocket>& socket : std::exchange(m_idle, {})) {
+        if (socket) {
+            socket->abort();
+        }
+    }
 }
 
 void PortalSimulator::resetMidBody(QSslSocket* socket, const QByteArray& body) {

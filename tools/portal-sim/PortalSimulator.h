@@ -6,12 +6,14 @@
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QSslCertificate>
 #include <QUrl>
 
 #include <array>
 #include <optional>
 
+class QSslKey;
 class QSslServer;
 class QSslSocket;
 
@@ -37,6 +39,8 @@ public:
         WrongType,    ///< the normal document with one value of the wrong JSON type
         Huge,         ///< a 20 MiB body without a declared length
         Reset,        ///< reset the connection half-way through the body
+        Chunked,      ///< the normal document in chunks of a few bytes (chunked transfer coding)
+        NoLength,     ///< the normal document without a declared length, ended by closing the connection
     };
 
     /// `clock` drives the scenario; it must outlive the simulator.
@@ -50,6 +54,10 @@ public:
     /// https://127.0.0.1:<port> (or the address listened on).
     QUrl origin() const;
 
+    /// Serves `certificate` instead of the built-in one (signed by the test CA for loopback addresses), for
+    /// standing in for the portal under another name.
+    void setServerIdentity(const QSslCertificate& certificate, const QSslKey& key);
+
     /// The certificate authority that signed the simulator's server certificate: the one a client trusts.
     static QList<QSslCertificate> caCertificates();
 
@@ -62,9 +70,19 @@ public:
     void setFault(Path path, Fault fault);
     Fault fault(Path path) const;
     int requestCount(Path path) const;
+    /// Connections accepted since the simulator started.
+    int connectionCount() const { return m_connections; }
+    /// Closes every kept connection that waits for its next request, as a server does after a while.
+    void closeIdleConnections();
+
+    /// Whether a connection stays open for further requests after a complete answer, as web servers keep
+    /// it (the default); faults that stream, stall or break always close it.
+    void setKeepAlive(bool keepAlive);
+
     /// Answers `path` with `status` instead of 200 wherever a fault leaves the status to the document (no
     /// fault, wrong type): the status line changes, the body does not.
     void setStatusCode(Path path, int status);
+    int statusCode(Path path) const;
 
     /// Serves `body` verbatim on `path` instead of the scenario's document (none: back to the scenario).
     void setBody(Path path, std::optional<QByteArray> body);
@@ -83,6 +101,7 @@ private:
     void trickle(QSslSocket* socket, const QByteArray& body);
     void streamHuge(QSslSocket* socket);
     void resetMidBody(QSslSocket* socket, const QByteArray& body);
+    void writeChunked(QSslSocket* socket, const QByteArray& body);
 
     Scenario m_scenario;
     const Clock& m_clock;
@@ -91,6 +110,9 @@ private:
     std::array<Fault, 2> m_faults{Fault::None, Fault::None};
     std::array<int, 2> m_requests{0, 0};
     std::array<int, 2> m_statusCodes{200, 200};
+    bool m_keepAlive = true;
+    int m_connections = 0;
+    QList<QPointer<QSslSocket>> m_idle;
     std::array<std::optional<QByteArray>, 2> m_bodies;
 };
 
