@@ -128,7 +128,7 @@ public:
     void reconcileActiveTrips();
     Trip* findOrCreateTrip(const QString& identifier);
     void recordSpeedSample(double speedKmh);
-    bool shouldRecordSample(const SpeedSample* latest, double speedKmh) const;
+    bool shouldRecordSample(const std::optional<Trip::SampleMark>& latest, double speedKmh) const;
     void closeStaleTrip();
 
     // Stops.

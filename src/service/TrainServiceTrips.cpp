@@ -84,9 +84,9 @@ Trip* TrainService::findOrCreateTrip(const QString& identifier) {
     return trip;
 }
 
-bool TrainService::shouldRecordSample(const SpeedSample* latest, double speedKmh) const {
-    return latest == nullptr || std::abs(latest->speedKmh() - speedKmh) >= sampleSpeedStep ||
-           Clock::secondsBetween(latest->timestamp(), m_clock.now()) >= sampleInterval;
+bool TrainService::shouldRecordSample(const std::optional<Trip::SampleMark>& latest, double speedKmh) const {
+    return !latest || std::abs(latest->speedKmh - speedKmh) >= sampleSpeedStep ||
+           Clock::secondsBetween(latest->timestamp, m_clock.now()) >= sampleInterval;
 }
 
 void TrainService::recordSpeedSample(double speedKmh) {
@@ -97,7 +97,7 @@ void TrainService::recordSpeedSample(double speedKmh) {
         setCurrentTrip(findOrCreateTrip(m_trainIdentifier));
     }
     Trip* trip = currentTrip();
-    if (trip == nullptr || !shouldRecordSample(trip->latestSample(), speedKmh)) {
+    if (trip == nullptr || !shouldRecordSample(trip->latestSampleMark(), speedKmh)) {
         return;
     }
     const QDateTime now = m_clock.now();

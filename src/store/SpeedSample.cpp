@@ -46,6 +46,9 @@ void SpeedSample::loadTripLink(Trip* trip) {
 
 void SpeedSample::setTimestamp(const QDateTime& timestamp) {
     write(m_timestamp, timestamp, &SpeedSample::timestampChanged, Timestamp);
+    if (m_trip && isInserted()) {
+        m_trip->forgetSampleCache(); // it may no longer be, or may now be, the latest
+    }
 }
 
 void SpeedSample::setSpeedKmh(double speedKmh) {

@@ -20,6 +20,7 @@ Trip::Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* p
     // A trip that was never stored has, by definition, no samples yet.
     m_sampleCount = 0;
     m_stats = SpeedStats{};
+    m_latestMark.emplace();
 }
 
 QVariant Trip::columnValue(int column) const {
@@ -152,6 +153,16 @@ SpeedSample* Trip::latestSample() const {
     return context != nullptr && !isDeleted() ? context->latestSampleOf(this) : nullptr;
 }
 
+std::optional<Trip::SampleMark> Trip::latestSampleMark() const {
+    if (!m_latestMark) {
+        const SpeedSample* latest = latestSample();
+        m_latestMark = latest != nullptr
+                           ? std::optional<SampleMark>(SampleMark{latest->timestamp(), latest->speedKmh()})
+                           : std::nullopt;
+    }
+    return *m_latestMark;
+}
+
 Trip::SpeedStats Trip::positiveSpeedStats() const {
     if (!m_stats) {
         ModelContext* context = modelContext();
@@ -171,6 +182,10 @@ void Trip::sampleJoined(SpeedSample* sample) {
         ++*m_sampleCount;
     }
     const double speed = sample->speedKmh();
+    // Equal times: the later insert is the latest, as in the store's order.
+    if (m_latestMark && (!*m_latestMark || sample->timestamp() >= (*m_latestMark)->timestamp)) {
+        *m_latestMark = SampleMark{sample->timestamp(), speed};
+    }
     if (m_stats && speed > 0 && std::isfinite(speed)) {
         m_stats->count += 1;
         m_stats->maximum = std::max(m_stats->maximum, speed);
@@ -188,6 +203,7 @@ void Trip::sampleLeft(SpeedSample* sample) {
     // A maximum cannot be taken back incrementally; the next reader recounts from the store.
     m_sampleCount.reset();
     m_stats.reset();
+    m_latestMark.reset();
     Q_EMIT samplesChanged();
 }
 
@@ -195,6 +211,7 @@ void Trip::forgetSampleCache() {
     m_samples.reset();
     m_sampleCount.reset();
     m_stats.reset();
+    m_latestMark.reset();
 }
 
 } // namespace quendle2

@@ -26,6 +26,11 @@ public:
         double average = 0;
         qint64 count = 0;
     };
+    /// When the latest sample was taken, and its speed.
+    struct SampleMark {
+        QDateTime timestamp;
+        double speedKmh = 0;
+    };
 
     /// A new trip with a fresh random id, no end, no samples and speeds of 0.
     Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* parent = nullptr);
@@ -65,6 +70,9 @@ public:
     qint64 sampleCount() const;
     /// The sample with the latest timestamp, or none; an indexed look-up, whatever the trip's length.
     SpeedSample* latestSample() const;
+    /// The latest sample's time and speed, remembered as samples join, so that a poll does not read the
+    /// store for it.
+    std::optional<SampleMark> latestSampleMark() const;
     /// Maximum and average of the positive speeds, kept up to date as samples are recorded.
     SpeedStats positiveSpeedStats() const;
 
@@ -105,6 +113,7 @@ private:
     int m_sampleHolders = 0;
     mutable std::optional<qint64> m_sampleCount;
     mutable std::optional<SpeedStats> m_stats;
+    mutable std::optional<std::optional<SampleMark>> m_latestMark; ///< outer: known; inner: any sample
 };
 
 } // namespace quendle2

@@ -318,10 +318,17 @@ private Q_SLOTS:
             context()->insert(samples.last());
         }
         QCOMPARE(trip->latestSample(), samples[1]);
+        QCOMPARE(trip->latestSampleMark()->timestamp, at(10, 1, 3));
+        // The remembered mark follows a sample that moves back in time, and the next one that joins.
+        samples[1]->setTimestamp(at(10, 1, 0));
+        QCOMPARE(trip->latestSampleMark()->speedKmh, 2.0);
+        context()->insert(new SpeedSample(at(10, 1, 2), 7, trip));
+        QCOMPARE(trip->latestSampleMark()->speedKmh, 7.0);
 
         QVERIFY(reopen());
-        const SpeedSample* stored = fetchAll<Trip>(context()).value(0)->latestSample();
-        QVERIFY(stored && stored->timestamp() == at(10, 1, 3));
+        const Trip* stored = fetchAll<Trip>(context()).value(0);
+        QVERIFY(stored->latestSample() && stored->latestSample()->speedKmh() == 7.0);
+        QCOMPARE(stored->latestSampleMark()->timestamp, at(10, 1, 2));
     }
 
     void speedStats_data() {
