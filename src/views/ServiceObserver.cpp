@@ -3,7 +3,9 @@
 #include "service/AppStore.h"
 #include "service/TrainService.h"
 
+#include <QEvent>
 #include <QTimer>
+#include <QWidget>
 
 namespace quendle2 {
 
@@ -20,6 +22,17 @@ ServiceObserver::ServiceObserver(AppStore* store, QList<Signal> signalList, std:
         });
     }
     attach();
+    if (parent != nullptr && parent->isWidgetType()) {
+        parent->installEventFilter(this);
+    }
+}
+
+bool ServiceObserver::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched == parent() && m_stale) {
+        m_stale = false;
+        m_changed();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 TrainService* ServiceObserver::service() const {
@@ -47,6 +60,11 @@ void ServiceObserver::schedule() {
     m_scheduled = true;
     QTimer::singleShot(0, this, [this] {
         m_scheduled = false;
+        const auto* widget = qobject_cast<const QWidget*>(parent());
+        if (widget != nullptr && !widget->isVisible()) {
+            m_stale = true;
+            return;
+        }
         m_changed();
     });
 }

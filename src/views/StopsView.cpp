@@ -69,6 +69,7 @@ void StopsView::refresh() {
         auto* row = new StopRow(m_environment, m_list);
         connect(row, &StopRow::expandedChanged, this, &StopsView::fitHeight);
         m_listLayout->insertWidget(m_listLayout->count() - 1, row);
+        row->show(); // now, not later from the layout: fitHeight() below must count it
         m_rows.append(row);
     }
     if (count == 0) {

@@ -82,7 +82,12 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
     if (m_trip) {
         for (auto changed : {&Trip::trainIdentifierChanged, &Trip::activeChanged, &Trip::startDateChanged,
                              &Trip::endDateChanged, &Trip::maxSpeedChanged, &Trip::avgSpeedChanged}) {
-            connect(m_trip.get(), changed, this, &TripDetailView::refreshLiveBlock);
+            // Every sample changes the speeds; with the window closed, the view catches up when shown.
+            connect(m_trip.get(), changed, this, [this] {
+                if (window()->isVisible()) {
+                    refreshLiveBlock();
+                }
+            });
         }
         connect(m_trip.get(), &Trip::activeChanged, this, &TripDetailView::updateSelector);
         connect(m_trip.get(), &Trip::samplesChanged, this, &TripDetailView::scheduleChartRefresh);

@@ -92,6 +92,7 @@ private Q_SLOTS:
         Harness first;
         AppStore store(first.service.release());
         StopsView stops({first.context(), &store, &first.clock});
+        stops.show();
         QVERIFY(stops.showsEmptyText());
 
         Harness second;

@@ -119,6 +119,7 @@ private Q_SLOTS:
         Fixture f;
         Trip* old = f.h.addTrip(u"ICE 9"_s, 86400, false);
         ContentView window(f.environment());
+        window.show();
         QCoreApplication::processEvents();
         f.tick(reached(u"ICE 1"_s));
         Trip* running = f.service->currentTrip();
@@ -234,6 +235,7 @@ private Q_SLOTS:
         Trip* trip = f.service->currentTrip();
         QVERIFY(trip != nullptr);
         DestinationSelector selector(f.environment());
+        selector.show();
         QComboBox* combo = selector.comboBox();
         QCOMPARE(combo->count(), 4);
         QCOMPARE(combo->itemText(0), u"Auto (next stop)"_s);
@@ -260,6 +262,9 @@ private Q_SLOTS:
     void routeRows() {
         Fixture f;
         StopsView stops(f.environment());
+        stops.resize(500, 400);
+        stops.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&stops));
         QVERIFY(stops.showsEmptyText());
         f.tick(reached(u"ICE 1"_s),
                TripOutcome::success(route(
@@ -284,10 +289,20 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QVERIFY(!rows.at(1)->hasTargetMark() && rows.at(2)->hasTargetMark());
 
-        // A click on the header expands the row: newest delay first.
-        StopRow* row = rows.at(2);
-        stops.resize(500, 400);
+        // Hidden, the list does not follow the route; shown again, it catches up before it is drawn.
+        stops.hide();
+        f.tick(reached(u"ICE 1"_s), TripOutcome::success(route({stop(koeln, true), stop(dortmund, true)})));
+        QCOMPARE(stops.rows().size(), 3);
         stops.show();
+        QCOMPARE(stops.rows().size(), 2);
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route(
+                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)})));
+
+        QCoreApplication::processEvents();
+
+        // A click on the header expands the row: newest delay first.
+        StopRow* row = stops.rows().at(2);
         QVERIFY(QTest::qWaitForWindowExposed(&stops));
         auto* scroll = stops.findChild<QScrollArea*>();
         const int collapsedHeight = scroll->height();
