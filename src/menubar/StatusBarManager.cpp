@@ -42,12 +42,15 @@ StatusBarManager::~StatusBarManager() {
 }
 
 void StatusBarManager::observe(const QString& name, const char* message) {
-    m_observers.append(NotificationCenter::defaultCenter().addObserver(name, this, [this, message] {
+    m_observers.append(NotificationCenter::defaultCenter().addObserver(name, this, [this, name, message] {
         // One rebuild per notification, in a later turn: never inside the poster's call.
         QMetaObject::invokeMethod(
             this,
-            [this, message] {
+            [this, name, message] {
                 qCDebug(lcStatusBar).noquote() << QLatin1StringView(message);
+                if (name == Notification::SettingsDidChange) {
+                    m_settings = nullptr;
+                }
                 rebuildMenubar();
             },
             Qt::QueuedConnection);
@@ -59,7 +62,10 @@ void StatusBarManager::rebuildMenubar() {
     if (container == nullptr) {
         return;
     }
-    const AppSettings* settings = loadMenubarSettings(container->mainContext());
+    if (!m_settings) {
+        m_settings = loadMenubarSettings(container->mainContext());
+    }
+    const AppSettings* settings = m_settings;
     const TrainService* service = m_store ? m_store->service() : nullptr;
     const MenubarSnapshot snapshot = service != nullptr ? MenubarSnapshot::of(*service) : MenubarSnapshot{};
     const QDateTime now = m_clock.now();

@@ -3,6 +3,8 @@
 #include "menubar/StatusItem.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
+#include "store/AppSettings.h"
+#include "store/RecordRef.h"
 
 #include <QList>
 #include <QObject>
@@ -42,6 +44,8 @@ private:
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<ModelContainer> m_modelContainer;
     QPointer<AppStore> m_store;
+    /// Read once, not on every poll; read again when the settings say they changed.
+    RecordRef<AppSettings> m_settings;
     QList<NotificationCenter::Token> m_observers;
     const Clock& m_clock;
 };
