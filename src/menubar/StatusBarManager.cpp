@@ -49,7 +49,7 @@ void StatusBarManager::observe(const QString& name, const char* message) {
             [this, name, message] {
                 qCDebug(lcStatusBar).noquote() << QLatin1StringView(message);
                 if (name == Notification::SettingsDidChange) {
-                    m_settings = nullptr;
+                    m_settings.reset();
                 }
                 rebuildMenubar();
             },
@@ -65,7 +65,7 @@ void StatusBarManager::rebuildMenubar() {
     if (!m_settings) {
         m_settings = loadMenubarSettings(container->mainContext());
     }
-    const AppSettings* settings = m_settings;
+    const AppSettings* settings = *m_settings;
     const TrainService* service = m_store ? m_store->service() : nullptr;
     const MenubarSnapshot snapshot = service != nullptr ? MenubarSnapshot::of(*service) : MenubarSnapshot{};
     const QDateTime now = m_clock.now();

@@ -11,6 +11,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
 
 class QWidget;
 
@@ -44,8 +45,9 @@ private:
     std::unique_ptr<StatusItem> m_statusItem;
     QPointer<ModelContainer> m_modelContainer;
     QPointer<AppStore> m_store;
-    /// Read once, not on every poll; read again when the settings say they changed.
-    RecordRef<AppSettings> m_settings;
+    /// Read once, not on every poll (also when there is no settings row yet); read again when the settings
+    /// say they changed.
+    std::optional<RecordRef<AppSettings>> m_settings;
     QList<NotificationCenter::Token> m_observers;
     const Clock& m_clock;
 };

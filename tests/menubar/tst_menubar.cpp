@@ -277,9 +277,14 @@ private Q_SLOTS:
         auto* settings = new AppSettings;
         settings->setShowTrainEmoji(false);
         bar.container->mainContext()->insert(settings);
+        // Read once and kept: a new settings row counts once the settings say they changed.
+        manager->rebuildMenubar();
+        QVERIFY(bar.item->title().startsWith(u"\U0001F684"_s));
+        NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
         service->apply(ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
         bar.clock.advance(2.5);
         // apply() alone leaves the service disconnected: only a tick decides that.
+        QCoreApplication::processEvents();
         log.lines().clear();
         manager->rebuildMenubar();
         QCOMPARE(log.lines().first(),
