@@ -53,15 +53,23 @@ void ServiceObserver::attach() {
     }
 }
 
+bool ServiceObserver::parentHidden() const {
+    const auto* widget = qobject_cast<const QWidget*>(parent());
+    return widget != nullptr && !widget->isVisible();
+}
+
 void ServiceObserver::schedule() {
+    if (parentHidden()) {
+        m_stale = true; // not even a timer: a closed window costs a poll nothing
+        return;
+    }
     if (m_scheduled) {
         return;
     }
     m_scheduled = true;
     QTimer::singleShot(0, this, [this] {
         m_scheduled = false;
-        const auto* widget = qobject_cast<const QWidget*>(parent());
-        if (widget != nullptr && !widget->isVisible()) {
+        if (parentHidden()) {
             m_stale = true;
             return;
         }

@@ -32,6 +32,7 @@ protected:
 private:
     void attach();
     void schedule();
+    bool parentHidden() const;
 
     AppStore* m_store;
     QList<Signal> m_signals;
