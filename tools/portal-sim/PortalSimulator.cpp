@@ -230,29 +230,32 @@ void PortalSimulator::acceptConnections() {
 }
 
 void PortalSimulator::serve(QSslSocket* socket) {
-    // Line by line, so that a request sent right behind this one stays in the socket for the next round.
-    auto lines = std::make_shared<QList<QByteArray>>();
-    auto headSize = std::make_shared<qsizetype>(0);
+    // One reader for all the requests of a connection. Connecting a reader per request, and disconnecting it
+    // inside the socket's own signal, piles up bookkeeping for as long as the connection is kept.
+    struct Request {
+        QList<QByteArray> lines;
+        qsizetype headSize = 0;
+        bool awaited = true; ///< false while an answer is being written
+    };
+    auto request = std::make_shared<Request>();
     // Like a web server, an idle connection is closed after a while.
     auto* idle = new QTimer(socket);
     idle->setSingleShot(true);
     connect(idle, &QTimer::timeout, socket, &QAbstractSocket::disconnectFromHost);
-    idle->start(keepAliveIdleMs);
-    m_idle.removeIf([](const QPointer<QSslSocket>& gone) { return gone.isNull(); });
-    m_idle.append(socket);
-    auto onData = [this, socket, lines, headSize, idle] {
-        while (socket->canReadLine()) {
+    // Line by line, so that a request sent right behind this one stays in the socket for the next round.
+    auto onData = [this, socket, request, idle] {
+        while (request->awaited && socket->canReadLine()) {
             const QByteArray line = socket->readLine();
-            *headSize += line.size();
+            request->headSize += line.size();
             if (line != "\r\n" && line != "\n") {
-                lines->append(line.trimmed());
+                request->lines.append(line.trimmed());
                 continue;
             }
-            disconnect(socket, &QIODevice::readyRead, this, nullptr);
-            delete idle;
+            request->awaited = false;
+            idle->stop();
             m_idle.removeAll(socket);
             const QList<QByteArray> requestLine =
-                lines->isEmpty() ? QList<QByteArray>() : lines->first().split(' ');
+                request->lines.isEmpty() ? QList<QByteArray>() : request->lines.first().split(' ');
             if (requestLine.size() < 2) {
                 socket->abort();
                 return;
@@ -262,13 +265,33 @@ void PortalSimulator::serve(QSslSocket* socket) {
             respond(socket, requestLine.at(0), target);
             return;
         }
-        if (*headSize + socket->bytesAvailable() > maximumRequestHead) {
+        if (request->awaited && request->headSize + socket->bytesAvailable() > maximumRequestHead) {
             socket->abort();
         }
     };
+    const auto awaitRequest = [this, socket, request, idle, onData] {
+        *request = Request{};
+        idle->start(keepAliveIdleMs);
+        m_idle.removeIf([](const QPointer<QSslSocket>& gone) { return gone.isNull(); });
+        m_idle.append(socket);
+        if (socket->bytesAvailable() > 0) {
+            onData();
+        }
+    };
+    m_awaitNextRequest.insert(socket, awaitRequest);
+    connect(socket, &QObject::destroyed, this, [this, socket] { m_awaitNextRequest.remove(socket); });
     connect(socket, &QIODevice::readyRead, this, onData);
-    if (socket->bytesAvailable() > 0) {
-        onData();
+    awaitRequest();
+}
+
+void PortalSimulator::answered(QSslSocket* socket) {
+    if (!m_keepAlive) {
+        socket->disconnectFromHost();
+        return;
+    }
+    if (const auto next = m_awaitNextRequest.constFind(socket); next != m_awaitNextRequest.cend()) {
+        const std::function<void()> awaitRequest = next.value(); // may read and answer the next one at once
+        awaitRequest();
     }
 }
 
@@ -333,11 +356,7 @@ void PortalSimulator::writeResponse(QSslSocket* socket, int status, const QByteA
                                     const QByteArray& body) {
     socket->write(head(status, contentType, body.size(), m_keepAlive));
     socket->write(body);
-    if (m_keepAlive) {
-        serve(socket);
-    } else {
-        socket->disconnectFromHost();
-    }
+    answered(socket);
 }
 
 void PortalSimulator::trickle(QSslSocket* socket, const QByteArray& body) {
@@ -398,11 +417,7 @@ void PortalSimulator::writeChunked(QSslSocket* socket, const QByteArray& body) {
         socket->write(QByteArray::number(part.size(), 16) + ";ext=1\r\n" + part + "\r\n");
     }
     socket->write("0\r\nX-Trailer: done\r\n\r\n");
-    if (m_keepAlive) {
-        serve(socket);
-    } else {
-        socket->disconnectFromHost();
-    }
+    answered(socket);
 }
 
 void PortalSimulator::closeIdleConnections() {

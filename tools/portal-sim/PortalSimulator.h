@@ -3,6 +3,7 @@
 #include "Scenario.h"
 #include "SimTimeline.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <QUrl>
 
 #include <array>
+#include <functional>
 #include <optional>
 
 class QSslKey;
@@ -96,6 +98,8 @@ public:
 private:
     void acceptConnections();
     void serve(QSslSocket* socket);
+    /// An answer is complete: the connection closes, or waits for its next request.
+    void answered(QSslSocket* socket);
     void respond(QSslSocket* socket, const QByteArray& method, const QByteArray& target);
     void writeResponse(QSslSocket* socket, int status, const QByteArray& contentType, const QByteArray& body);
     void trickle(QSslSocket* socket, const QByteArray& body);
@@ -113,6 +117,7 @@ private:
     bool m_keepAlive = true;
     int m_connections = 0;
     QList<QPointer<QSslSocket>> m_idle;
+    QHash<QObject*, std::function<void()>> m_awaitNextRequest;
     std::array<std::optional<QByteArray>, 2> m_bodies;
 };
 
