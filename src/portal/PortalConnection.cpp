@@ -106,9 +106,17 @@ void PortalConnection::onReadyRead(QSslSocket* socket) {
         drop(); // nothing may arrive between answers; such a connection is not reused
         return;
     }
+    readAvailable(socket);
+    reportIfDone();
+}
+
+void PortalConnection::readAvailable(QSslSocket* socket) {
     while (socket->bytesAvailable() > 0 && m_reader->state() == HttpResponseReader::State::Reading) {
         m_reader->read(socket->read(std::min(socket->bytesAvailable(), readStep)));
     }
+}
+
+void PortalConnection::reportIfDone() {
     if (m_reader->state() == HttpResponseReader::State::Complete) {
         finish(Body::success(m_reader->takeBody()));
     } else if (m_reader->state() == HttpResponseReader::State::Failed) {
@@ -160,9 +168,7 @@ void PortalConnection::onClosed(QSslSocket* socket) {
         drop();
         return;
     }
-    while (socket->bytesAvailable() > 0 && m_reader->state() == HttpResponseReader::State::Reading) {
-        m_reader->read(socket->read(std::min(socket->bytesAvailable(), readStep)));
-    }
+    readAvailable(socket);
     if (m_reader->state() == HttpResponseReader::State::Reading) {
         if (m_reused && !m_retried && !m_reader->started()) {
             // Closed by the portal while idle, and we learn it only now: once more on a fresh connection.
@@ -172,11 +178,7 @@ void PortalConnection::onClosed(QSslSocket* socket) {
         }
         m_reader->finishAtEnd();
     }
-    if (m_reader->state() == HttpResponseReader::State::Complete) {
-        finish(Body::success(m_reader->takeBody()));
-    } else {
-        finish(Body::failure(m_reader->error()));
-    }
+    reportIfDone();
 }
 
 void PortalConnection::fail(PortalError::Kind kind, const QString& description) {

@@ -59,6 +59,9 @@ private:
     void drop();
     void send();
     void onReadyRead(QSslSocket* socket);
+    void readAvailable(QSslSocket* socket);
+    /// Reports the answer once it is complete or has failed.
+    void reportIfDone();
     void onError(QSslSocket* socket);
     void onClosed(QSslSocket* socket);
     void fail(PortalError::Kind kind, const QString& description);
