@@ -32,8 +32,6 @@ public:
     bool started() const { return m_received > 0; }
     /// Once complete: whether the connection may carry the next request.
     bool keepsConnection() const { return m_keepAlive && !m_surplus; }
-    /// Once complete: the status code of the final answer.
-    int statusCode() const { return m_status; }
     /// Once complete: the body, handed over once.
     QByteArray takeBody();
     /// Once failed.
