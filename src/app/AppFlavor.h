@@ -19,6 +19,10 @@ struct AppFlavor {
     /// Also the data folder's name (~/.local/share/<name>) and the single-instance key.
     QString applicationName;
     QString displayName;
+    /// Whether, with no display at all, the flavour runs on Qt's offscreen platform (the demo, for terminals
+    /// and tests) rather than refusing to start: an invisible application holding the single-instance lock
+    /// would swallow every later launch from the desktop.
+    bool runsWithoutDisplay = false;
     /// Called once the application object exists; `owner` lives as long as the application. Returns the
     /// factory of the connected service, or an empty function with `error` set when the portal cannot be
     /// reached at all (the demo's simulator failing to listen).

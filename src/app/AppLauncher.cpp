@@ -5,6 +5,7 @@
 #include "app/SingleInstance.h"
 #include "app/quendle2App.h"
 #include "menubar/AppIcon.h"
+#include "platform/ActivationToken.h"
 #include "platform/Clock.h"
 #include "platform/LogSink.h"
 #include "store/ModelContainer.h"
@@ -43,15 +44,21 @@ void reportFatal(const QString& message, LogSink::Target logTarget) {
 
 } // namespace
 
-void AppLauncher::chooseHeadlessPlatformIfNeeded() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
+bool AppLauncher::hasGraphicalSession() {
+    // A platform chosen by hand (offscreen in tests, a VNC plugin) counts as the user's decision.
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
 int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
-    chooseHeadlessPlatformIfNeeded();
+    if (!hasGraphicalSession()) {
+        if (!flavor.runsWithoutDisplay) {
+            // Before the lock: an instance nobody can see must not answer the desktop's later launches.
+            std::fprintf(stderr, "%s needs a graphical session\n", qPrintable(flavor.applicationName));
+            return 1;
+        }
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(flavor.applicationName);
     QApplication::setApplicationDisplayName(flavor.displayName);
@@ -62,8 +69,14 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
     const LogSink::Target logTarget = LogSink::install();
 
     SingleInstance instance(flavor.applicationName);
+    if (!instance.hasFolder()) {
+        reportFatal(u"Could not make a private folder for the single-instance lock: "_s +
+                        instance.errorString(),
+                    logTarget);
+        return 1;
+    }
     if (!instance.claim()) {
-        if (instance.askRunningInstance()) {
+        if (instance.askRunningInstance(ActivationToken::fromLaunch())) {
             qCInfo(lcApp).noquote() << "Another instance is running; asked it to show its window";
             return 0;
         }
@@ -95,9 +108,9 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
         QCoreApplication::quit();
     });
     quendle2App app(opened.takeValue(), std::move(connectedService), Clock::system());
-    QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app] {
+    QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app](const QString& token) {
         qCInfo(lcApp).noquote() << "Showing the main window for another launch";
-        app.openMainWindow();
+        app.openMainWindow(token);
     });
     // Only now: a later launch is answered once there is a window to show.
     if (!instance.listen()) {

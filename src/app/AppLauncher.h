@@ -8,12 +8,13 @@ namespace quendle2 {
 class AppLauncher {
 public:
     /// Runs the application to its end and returns the process's exit status: 0 after a quit or after
-    /// handing over to a running instance, 1 when the store cannot be opened or the portal not prepared.
+    /// handing over to a running instance, 1 when there is no display (quendle2), no private folder for the
+    /// lock, or when the store cannot be opened or the portal not prepared.
     static int run(int argc, char** argv, const AppFlavor& flavor);
 
-    /// No display at all (a server, a CI runner): the offscreen platform, so the application still runs
-    /// with its status item on D-Bus and its windows unseen.
-    static void chooseHeadlessPlatformIfNeeded();
+    /// Whether there is a display to show windows on, or a platform chosen by hand. Without one, the demo
+    /// runs on the offscreen platform and quendle2 refuses to start.
+    static bool hasGraphicalSession();
 };
 
 } // namespace quendle2

@@ -40,6 +40,7 @@ int main(int argc, char** argv) {
     AppFlavor flavor;
     flavor.applicationName = QStringLiteral("quendle2-demo");
     flavor.displayName = QStringLiteral("quendle2 demo");
+    flavor.runsWithoutDisplay = true;
     flavor.preparePortal = [](QObject* owner, QString* error) -> AppFlavor::ServiceFactory {
         auto* portal = new sim::PortalSimulator(sim::Scenario::builtInJourney(), Clock::system(), owner);
         if (!portal->listen()) {

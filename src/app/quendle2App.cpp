@@ -1,6 +1,7 @@
 #include "app/quendle2App.h"
 
 #include "app/AppLog.h"
+#include "menubar/HostHint.h"
 #include "menubar/StatusBarManager.h"
 #include "menubar/StatusItemFactory.h"
 #include "platform/Clock.h"
@@ -14,16 +15,19 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QKeySequence>
+#include <QWindow>
 
 namespace quendle2 {
 
 using namespace Qt::Literals::StringLiterals;
 
 quendle2App::quendle2App(std::unique_ptr<ModelContainer> container,
-                         AppFlavor::ServiceFactory connectedService, const Clock& clock, QObject* parent)
+                         AppFlavor::ServiceFactory connectedService, const Clock& clock, QObject* parent,
+                         StatusItemFactory makeStatusItem)
     : QObject(parent)
     , m_container(std::move(container))
     , m_connectedService(std::move(connectedService))
+    , m_makeStatusItem(makeStatusItem ? std::move(makeStatusItem) : [] { return createStatusItem(nullptr); })
     , m_clock(clock)
     , m_store(new AppStore(new TrainService(nullptr), this)) {
     // The window's own answer covers an open window; this one brings a window back after the last was
@@ -31,6 +35,15 @@ quendle2App::quendle2App(std::unique_ptr<ModelContainer> container,
     NotificationCenter::defaultCenter().addObserver(Notification::OpenMainWindowRequested, this, [this] {
         if (mainWindows().isEmpty()) {
             openMainWindow();
+        }
+    });
+    // The most recently active window comes first: it is the one a click or a later launch brings back.
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* focus) {
+        for (qsizetype i = 0; i < m_windows.size(); ++i) {
+            if (m_windows.at(i) && m_windows.at(i)->windowHandle() == focus) {
+                m_windows.move(i, 0);
+                return;
+            }
         }
     });
 }
@@ -55,11 +68,11 @@ QList<ContentView*> quendle2App::mainWindows() const {
     return windows;
 }
 
-ContentView* quendle2App::openMainWindow() {
+ContentView* quendle2App::openMainWindow(const QString& activationToken) {
     m_windows.removeAll(nullptr);
     if (!m_windows.isEmpty()) {
         ContentView* window = m_windows.constFirst();
-        window->bringForward();
+        window->bringForward(activationToken);
         return window;
     }
     auto* window = new ContentView({m_container->mainContext(), m_store, &m_clock},
@@ -78,7 +91,8 @@ ContentView* quendle2App::openMainWindow() {
     window->addAction(quit);
     connect(window, &ContentView::shown, this, &quendle2App::setup);
     m_windows.append(window);
-    window->bringForward();
+    window->setHostHint(m_hostHint);
+    window->bringForward(activationToken);
     return window;
 }
 
@@ -90,16 +104,37 @@ void quendle2App::setup() {
         connected->start();
     }
     if (!m_statusBarManager) {
-        m_statusBarManager = std::make_unique<StatusBarManager>(m_store, m_container.get(),
-                                                                createStatusItem(nullptr), m_clock);
+        m_statusBarManager =
+            std::make_unique<StatusBarManager>(m_store, m_container.get(), m_makeStatusItem(), m_clock);
+        m_statusBarManager->setUserWindows({[this] {
+                                                QList<QWidget*> windows;
+                                                for (ContentView* window : mainWindows()) {
+                                                    windows.append(window);
+                                                }
+                                                return windows;
+                                            },
+                                            [](QWidget* window, const QString& token) {
+                                                static_cast<ContentView*>(window)->bringForward(token);
+                                            }});
         if (StatusItem* item = m_statusBarManager->statusItem()) {
             connect(item, &StatusItem::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
+            connect(item, &StatusItem::hostedChanged, this, &quendle2App::followHost);
+            // Until a host has taken the item, nothing would bring a closed window back.
+            QGuiApplication::setQuitOnLastWindowClosed(!item->isHosted());
         } else {
-            // Nothing would bring a closed window back or offer "Quit": closing the last window must quit.
             qCWarning(lcApp).noquote() << "No status item (no session bus and no system tray); closing the "
                                           "window quits";
-            QGuiApplication::setQuitOnLastWindowClosed(true);
+            followHost(false);
         }
+    }
+}
+
+void quendle2App::followHost(bool hosted) {
+    // Without a host nothing would bring a closed window back or offer "Quit": closing the last window quits.
+    QGuiApplication::setQuitOnLastWindowClosed(!hosted);
+    m_hostHint = hosted ? QString() : hostHint(qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
+    for (ContentView* window : mainWindows()) {
+        window->setHostHint(m_hostHint);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 
 namespace quendle2 {
@@ -15,15 +16,19 @@ class Clock;
 class ContentView;
 class ModelContainer;
 class StatusBarManager;
+class StatusItem;
 
 /// The application: owns the store's container, the AppStore with the live service, the status bar manager
 /// and the main windows, and starts polling when a main window first comes on screen.
 class quendle2App final : public QObject {
     Q_OBJECT
 public:
-    /// The container is open; the first service is idle (no store, never started).
+    using StatusItemFactory = std::function<std::unique_ptr<StatusItem>()>;
+
+    /// The container is open; the first service is idle (no store, never started). Without
+    /// `makeStatusItem`, the status item is the desktop's (createStatusItem).
     quendle2App(std::unique_ptr<ModelContainer> container, AppFlavor::ServiceFactory connectedService,
-                const Clock& clock, QObject* parent = nullptr);
+                const Clock& clock, QObject* parent = nullptr, StatusItemFactory makeStatusItem = {});
     ~quendle2App() override;
 
     ModelContainer* sharedModelContainer() const { return m_container.get(); }
@@ -31,8 +36,9 @@ public:
     StatusBarManager* statusBarManager() const { return m_statusBarManager.get(); }
     QList<ContentView*> mainWindows() const;
 
-    /// Brings the main window forward, creating it when there is none.
-    ContentView* openMainWindow();
+    /// Brings the most recently active main window forward, creating one when there is none;
+    /// `activationToken` is the launcher's or host's (see ContentView::bringForward).
+    ContentView* openMainWindow(const QString& activationToken = {});
     /// Runs each time a main window comes on screen: the connected service replaces the idle one and
     /// starts, once; the status bar manager is made, once.
     void setup();
@@ -41,8 +47,14 @@ public:
     static QString storeFailureMessage(const QString& description);
 
 private:
+    /// Whether anything on the desktop shows the status item decides what closing the last window does,
+    /// and whether the windows say what to install.
+    void followHost(bool hosted);
+
     std::unique_ptr<ModelContainer> m_container;
     AppFlavor::ServiceFactory m_connectedService;
+    StatusItemFactory m_makeStatusItem;
+    QString m_hostHint;
     const Clock& m_clock;
     AppStore* m_store;
     std::unique_ptr<StatusBarManager> m_statusBarManager;

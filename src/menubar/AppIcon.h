@@ -10,6 +10,11 @@ namespace quendle2 {
 /// theme prefer it to the pixels we send.
 QString appIconName();
 
+/// A folder for the item's IconThemePath when the icon is not installed where icon themes look (a build
+/// tree, an unpacked archive): it holds the icon under hicolor and at its top, written there once. Empty
+/// when the icon is installed, or when the folder cannot be written.
+QString appIconThemePath();
+
 /// The icon's SVG among the application's resources.
 QString appIconResource();
 

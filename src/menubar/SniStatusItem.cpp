@@ -16,6 +16,7 @@
 #include <QMetaObject>
 
 #include <atomic>
+#include <utility>
 
 namespace quendle2 {
 
@@ -60,7 +61,7 @@ class SniItemAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(int WindowId READ windowId)
     Q_PROPERTY(QString IconName READ iconName)
     Q_PROPERTY(quendle2::SniIconPixmapList IconPixmap READ iconPixmap)
-    Q_PROPERTY(QString IconThemePath READ none)
+    Q_PROPERTY(QString IconThemePath READ iconThemePath)
     // Declared though unused: some hosts read every icon property and log an error for each one missing.
     Q_PROPERTY(QString OverlayIconName READ none)
     Q_PROPERTY(quendle2::SniIconPixmapList OverlayIconPixmap READ noPixmaps)
@@ -72,7 +73,8 @@ class SniItemAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QDBusObjectPath Menu READ menu)
     // Ayatana's extension: GNOME's AppIndicator extension and Unity show this text beside the icon.
     Q_PROPERTY(QString XAyatanaLabel READ title)
-    Q_PROPERTY(QString XAyatanaLabelGuide READ title)
+    // Hosts size the label for this text, so that it keeps its width as the minutes tick down.
+    Q_PROPERTY(QString XAyatanaLabelGuide READ labelGuide)
 
 public:
     explicit SniItemAdaptor(SniStatusItem* item)
@@ -85,6 +87,8 @@ public:
     QString title() const { return m_item->title(); }
     int windowId() const { return 0; }
     QString iconName() const { return appIconName(); }
+    QString iconThemePath() const { return appIconThemePath(); }
+    QString labelGuide() const { return SniStatusItem::labelGuide(); }
     SniIconPixmapList iconPixmap() const { return iconPixmaps(); }
     QString none() const { return {}; }
     SniIconPixmapList noPixmaps() const { return {}; }
@@ -99,7 +103,7 @@ public:
     void announceTitle(const QString& title) {
         Q_EMIT NewTitle();
         Q_EMIT NewToolTip();
-        Q_EMIT XAyatanaNewLabel(title, title);
+        Q_EMIT XAyatanaNewLabel(title, SniStatusItem::labelGuide());
     }
 
 public Q_SLOTS:
@@ -114,6 +118,9 @@ public Q_SLOTS:
         Q_UNUSED(y);
         emitClicked();
     }
+
+    /// Sent by Wayland hosts just before Activate: with it, the compositor lets the window take the focus.
+    void ProvideXdgActivationToken(const QString& token) { m_item->m_activationToken = token; }
 
     void ContextMenu(int x, int y) {
         // Hosts open the menu from the Menu property themselves.
@@ -176,7 +183,9 @@ SniStatusItem::SniStatusItem(const QDBusConnection& connection, QObject* parent)
                                              QDBusServiceWatcher::WatchForOwnerChange, this);
     connect(m_watcherWatch, &QDBusServiceWatcher::serviceOwnerChanged, this,
             [this](const QString&, const QString&, const QString& newOwner) {
-                if (!newOwner.isEmpty()) {
+                if (newOwner.isEmpty()) {
+                    setHosted(false);
+                } else {
                     registerWithWatcher();
                 }
             });
@@ -214,6 +223,18 @@ void SniStatusItem::setTitle(const QString& title) {
     m_adaptor->announceTitle(m_title);
 }
 
+QString SniStatusItem::takeActivationToken() {
+    return std::exchange(m_activationToken, QString());
+}
+
+void SniStatusItem::setHosted(bool hosted) {
+    if (hosted == m_hosted) {
+        return;
+    }
+    m_hosted = hosted;
+    Q_EMIT hostedChanged(hosted);
+}
+
 void SniStatusItem::registerWithWatcher() {
     QDBusMessage call = QDBusMessage::createMethodCall(watcherService(), watcherPath(), watcherService(),
                                                        QStringLiteral("RegisterStatusNotifierItem"));
@@ -225,8 +246,10 @@ void SniStatusItem::registerWithWatcher() {
             // Normal on desktops without a watcher; it is retried when one appears.
             qCInfo(lcStatusItem).noquote()
                 << "No StatusNotifierWatcher took the status item:" << finished->error().message();
+            setHosted(false);
             return;
         }
+        setHosted(true);
         Q_EMIT registeredWithWatcher();
     });
 }

@@ -5,6 +5,8 @@
 #include <QDBusConnection>
 #include <QString>
 
+#include <optional>
+
 class QDBusServiceWatcher;
 
 namespace quendle2 {
@@ -23,6 +25,8 @@ public:
     static QString itemInterface() { return QStringLiteral("org.kde.StatusNotifierItem"); }
     static QString itemPath() { return QStringLiteral("/StatusNotifierItem"); }
     static QString menuPath() { return QStringLiteral("/MenuBar"); }
+    /// The widest title a journey realistically shows, which hosts reserve room for.
+    static QString labelGuide() { return QStringLiteral("\U0001F684 888 km/h 88h 88m (+888) \U0001F7E2"); }
 
     /// Publishes the item on `connection`; the session bus unless a test brings its own.
     explicit SniStatusItem(const QDBusConnection& connection = QDBusConnection::sessionBus(),
@@ -35,6 +39,9 @@ public:
     /// Goes into the tooltip's description.
     void setWarning(const QString& warning) override;
     QString warning() const override { return m_warning; }
+    /// Registered with a StatusNotifierWatcher (which stands for the desktop's panels).
+    bool isHosted() const override { return m_hosted.value_or(false); }
+    QString takeActivationToken() override;
 
     /// The item's bus name, org.kde.StatusNotifierItem-<pid>-<n>.
     QString serviceName() const { return m_serviceName; }
@@ -46,17 +53,23 @@ Q_SIGNALS:
     void registeredWithWatcher();
 
 private:
+    friend class SniItemAdaptor;
+
     void registerWithWatcher();
+    void setHosted(bool hosted);
 
     QDBusConnection m_connection;
     QString m_serviceName;
     QString m_title;
     QString m_warning;
+    QString m_activationToken;
     SniItemAdaptor* m_adaptor = nullptr;
     DBusMenuExporter* m_menu = nullptr;
     QDBusServiceWatcher* m_watcherWatch = nullptr;
     bool m_objectRegistered = false;
     bool m_serviceRegistered = false;
+    /// Unknown until the first registration has an answer, which is told even when it is "no".
+    std::optional<bool> m_hosted;
 };
 
 } // namespace quendle2

@@ -2,6 +2,7 @@
 
 #include "menubar/ClickDecision.h"
 #include "menubar/MenubarTitle.h"
+#include "platform/ActivationToken.h"
 #include "platform/Log.h"
 #include "service/AppStore.h"
 #include "service/TrainService.h"
@@ -9,7 +10,7 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QWidget>
 
 namespace quendle2 {
@@ -94,18 +95,9 @@ void StatusBarManager::rebuildMenubar() {
     }
 }
 
-QList<QWidget*> StatusBarManager::userWindows() {
-    QList<QWidget*> windows;
-    for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->windowType() == Qt::Window) {
-            windows.append(widget);
-        }
-    }
-    return windows;
-}
-
 void StatusBarManager::onClick() {
-    const QList<QWidget*> windows = userWindows();
+    const QString token = m_statusItem ? m_statusItem->takeActivationToken() : QString();
+    const QList<QWidget*> windows = m_windows.list ? m_windows.list() : QList<QWidget*>{};
     QList<ClickDecision::Window> states;
     for (const QWidget* window : windows) {
         states.append({window->isVisible(), window->isMinimized()});
@@ -123,18 +115,15 @@ void StatusBarManager::onClick() {
         << QStringLiteral("Menubar click: ensuring app is shown/focused (active=%1 hasVisibleWindow=%2)")
                .arg(Log::boolText(active), Log::boolText(decision.hasVisibleWindow));
     if (decision.action == ClickDecision::Action::ShowFirstWindow) {
-        QWidget* first = windows.first();
         if (decision.restoreFirstWindow) {
             qCDebug(lcStatusBar).noquote() << "Restoring miniaturized window";
-            first->showNormal();
-        } else {
-            first->show();
         }
-        first->raise();
-        first->activateWindow();
+        m_windows.bringForward(windows.first(), token);
         return;
     }
     qCDebug(lcStatusBar).noquote() << "No existing user window -> requesting main window creation";
+    // The new window asks for the focus when it first shows; the host's token must be there by then.
+    ActivationToken::offer(token);
     NotificationCenter::defaultCenter().post(Notification::OpenMainWindowRequested);
 }
 

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -25,6 +26,15 @@ class ModelContainer;
 class StatusBarManager final : public QObject {
     Q_OBJECT
 public:
+    /// The application's own main windows, as a click sees them; no other top-level widget (a tray icon's
+    /// own window, a dialog) is ever hidden or raised by a click.
+    struct UserWindows {
+        /// Most recently active first.
+        std::function<QList<QWidget*>()> list;
+        /// Shows one (restored, keeping it maximised), raised and active, with the host's activation token.
+        std::function<void(QWidget* window, const QString& activationToken)> bringForward;
+    };
+
     /// `item` may be null when no status item could be made (no session bus, no tray): the manager still
     /// rebuilds and logs. The container is held weakly.
     StatusBarManager(AppStore* store, ModelContainer* container, std::unique_ptr<StatusItem> item,
@@ -33,11 +43,11 @@ public:
 
     StatusItem* statusItem() const { return m_statusItem.get(); }
 
+    /// Until set, a click finds no window and asks for a new one.
+    void setUserWindows(UserWindows windows) { m_windows = std::move(windows); }
+
     void rebuildMenubar();
     void onClick();
-
-    /// The application's own top-level windows of type Qt::Window, in the application's order.
-    static QList<QWidget*> userWindows();
 
 private:
     void observe(const QString& name, const char* message);
@@ -49,6 +59,7 @@ private:
     /// say they changed.
     std::optional<RecordRef<AppSettings>> m_settings;
     QList<NotificationCenter::Token> m_observers;
+    UserWindows m_windows;
     const Clock& m_clock;
 };
 

@@ -7,7 +7,8 @@ namespace quendle2 {
 
 /// The application's item in the desktop's status bar: a line of text, a click, and a menu of two entries
 /// ("Open quendle2", which behaves like a click, and "Quit quendle2"). Backends: SniStatusItem
-/// (StatusNotifierItem over D-Bus) and TrayStatusItem (QSystemTrayIcon); a macOS NSStatusItem fits here too.
+/// (StatusNotifierItem over D-Bus) and TrayStatusItem (QSystemTrayIcon), behind SwitchingStatusItem, which
+/// follows the desktop from one to the other; a macOS NSStatusItem fits here too.
 class StatusItem : public QObject {
     Q_OBJECT
 public:
@@ -19,12 +20,19 @@ public:
     /// A problem the user must learn of, shown in the item's tooltip beside the title; empty for none.
     virtual void setWarning(const QString& warning) = 0;
     virtual QString warning() const = 0;
+    /// Whether something on the desktop shows the item, so that the user can get back to a closed window.
+    virtual bool isHosted() const = 0;
+    /// The activation token the host gave for the click that is being answered (Wayland's xdg-activation);
+    /// empty when it gave none. Each token is handed out once.
+    virtual QString takeActivationToken() { return {}; }
 
 Q_SIGNALS:
     /// The user clicked the item, or chose "Open quendle2" in its menu.
     void clicked();
     /// The user chose "Quit quendle2" in its menu.
     void quitRequested();
+    /// A host took the item, or the last one let it go.
+    void hostedChanged(bool hosted);
 };
 
 } // namespace quendle2

@@ -23,6 +23,8 @@ public:
     QString title() const override { return m_title; }
     void setWarning(const QString& warning) override;
     QString warning() const override { return m_warning; }
+    /// Made only where a tray runs.
+    bool isHosted() const override { return true; }
 
 private:
     void updateToolTip();

@@ -7,6 +7,7 @@
 #include "views/SidebarView.h"
 #include "views/TripSelection.h"
 #include "views/ViewStyle.h"
+#include "views/WindowActivation.h"
 
 #include <QLabel>
 #include <QSplitter>
@@ -43,10 +44,18 @@ ContentView::ContentView(const ViewEnvironment& environment, OpenWindow openWind
     ViewStyle::style(m_saveWarning, ViewStyle::Font::Body, ViewStyle::Tone::Orange);
     m_saveWarning->setContentsMargins(ViewStyle::margin, ViewStyle::margin / 2, ViewStyle::margin, 0);
     m_saveWarning->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_hostHint = new QLabel;
+    m_hostHint->setObjectName(u"hostHint"_s);
+    ViewStyle::style(m_hostHint, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
+    m_hostHint->setContentsMargins(ViewStyle::margin, ViewStyle::margin / 2, ViewStyle::margin, 0);
+    m_hostHint->setWordWrap(true);
+    m_hostHint->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_hostHint->hide();
     auto* detail = new QWidget;
     auto* detailLayout = new QVBoxLayout(detail);
     detailLayout->setContentsMargins(0, 0, 0, 0);
     detailLayout->setSpacing(0);
+    detailLayout->addWidget(m_hostHint);
     detailLayout->addWidget(m_saveWarning);
     detailLayout->addWidget(m_detailColumn, 1);
     if (ModelContext* context = environment.context) {
@@ -81,6 +90,11 @@ ContentView::ContentView(const ViewEnvironment& environment, OpenWindow openWind
     });
 }
 
+void ContentView::setHostHint(const QString& hint) {
+    m_hostHint->setText(hint);
+    m_hostHint->setVisible(!hint.isEmpty());
+}
+
 void ContentView::showSettings() {
     if (m_settings) {
         return;
@@ -107,14 +121,14 @@ void ContentView::showEvent(QShowEvent* event) {
     Q_EMIT shown();
 }
 
-void ContentView::bringForward() {
+void ContentView::bringForward(const QString& activationToken) {
+    // Restored to the state it had before: a maximised window comes back maximised.
     if (isMinimized()) {
-        showNormal();
-    } else {
-        show();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
     }
+    show();
     raise();
-    activateWindow();
+    quendle2::activateWindow(this, activationToken);
 }
 
 } // namespace quendle2

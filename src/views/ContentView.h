@@ -41,10 +41,16 @@ public:
     /// The line above the detail while saving fails; hidden otherwise.
     QLabel* saveWarning() const { return m_saveWarning; }
 
+    /// What the user must know about the status bar (nothing hosts the item), above the detail; empty hides
+    /// it.
+    void setHostHint(const QString& hint);
+    QLabel* hostHint() const { return m_hostHint; }
+
     void showSettings();
     void showDetailPane();
-    /// Shows the window (restored if minimised), raised and active.
-    void bringForward();
+    /// Shows the window (restored if minimised, keeping it maximised), raised and active; `activationToken`
+    /// is what the program that asked for it got for the user's action (see activateWindow).
+    void bringForward(const QString& activationToken = {});
 
 Q_SIGNALS:
     /// The window came on screen (every time, also after being closed to the status bar and reopened).
@@ -62,6 +68,7 @@ private:
     DetailPaneView* m_detailPane;
     QPointer<SettingsView> m_settings;
     QLabel* m_saveWarning;
+    QLabel* m_hostHint;
 };
 
 } // namespace quendle2

@@ -1,7 +1,9 @@
 // The menu-bar title and the status item's behaviour: what the traveller reads at a glance, and what a click
 // does. The title is compared as exact UTF-8, symbols and spaces included.
 
+#include "RecordingStatusItem.h"
 #include "menubar/ClickDecision.h"
+#include "menubar/HostHint.h"
 #include "menubar/MenubarTitle.h"
 #include "menubar/StatusBarManager.h"
 #include "platform/ManualClock.h"
@@ -15,10 +17,12 @@
 #include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 #include <limits>
 
 using namespace quendle2;
+using namespace quendle2::test;
 using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(std::optional<quendle2::MenubarFlags>)
@@ -62,24 +66,6 @@ public:
 private:
     static inline QStringList s_lines;
     QtMessageHandler m_previous;
-};
-
-/// A status item that only remembers its text.
-class RecordingItem final : public StatusItem {
-public:
-    void setTitle(const QString& title) override {
-        m_title = title;
-        ++m_sets;
-    }
-    QString title() const override { return m_title; }
-    void setWarning(const QString& warning) override { m_warning = warning; }
-    QString warning() const override { return m_warning; }
-    int sets() const { return m_sets; }
-
-private:
-    QString m_title;
-    QString m_warning;
-    int m_sets = 0;
 };
 
 /// A fresh store, a clock and an item for a manager to drive.
@@ -292,19 +278,58 @@ private Q_SLOTS:
         QCOMPARE(bar.item->title(), u"Disconnected"_s);
     }
 
-    void clickWithoutWindowsRequestsOne() {
+    void clickCarriesTheHostsToken() {
         Bar bar;
         AppStore store(new TrainService(nullptr));
         const auto manager = bar.manage(&store);
         int requests = 0;
-        const auto token = NotificationCenter::defaultCenter().addObserver(
+        const auto observer = NotificationCenter::defaultCenter().addObserver(
             Notification::OpenMainWindowRequested, [&] { ++requests; });
         StatusBarLog log;
+        // No window: a new one is asked for, and the token waits where the window's first activation looks.
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        bar.item->token = u"wayland-1"_s;
         Q_EMIT bar.item->clicked();
-        NotificationCenter::defaultCenter().removeObserver(token);
+        NotificationCenter::defaultCenter().removeObserver(observer);
         QCOMPARE(requests, 1);
         QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
         QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), "wayland-1");
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+
+        // With windows, only the application's own, first in the list, is brought forward, with the token.
+        QWidget first;
+        QWidget second;
+        QList<std::pair<QWidget*, QString>> broughtForward;
+        manager->setUserWindows({[&] {
+                                     return QList<QWidget*>{&first, &second};
+                                 },
+                                 [&](QWidget* window, const QString& token) {
+                                     broughtForward.append({window, token});
+                                 }});
+        bar.item->token = u"wayland-2"_s;
+        Q_EMIT bar.item->clicked();
+        Q_EMIT bar.item->clicked(); // a token serves one click
+        QCOMPARE(broughtForward,
+                 (QList<std::pair<QWidget*, QString>>{{&first, u"wayland-2"_s}, {&first, {}}}));
+        QCOMPARE(requests, 1);
+    }
+
+    void hostHintNamesTheRemedy_data() {
+        QTest::addColumn<QString>("desktop");
+        QTest::addColumn<QString>("remedy");
+        QTest::newRow("GNOME") << u"ubuntu:GNOME"_s << u"gnome-shell-extension-appindicator"_s;
+        QTest::newRow("XFCE") << u"XFCE"_s << u"xfce4-indicator-plugin"_s;
+        QTest::newRow("MATE") << u"MATE"_s << u"mate-indicator-applet"_s;
+        QTest::newRow("unknown") << u"sway"_s << u"system tray or a StatusNotifierItem host"_s;
+    }
+
+    void hostHintNamesTheRemedy() {
+        QFETCH(QString, desktop);
+        QFETCH(QString, remedy);
+        const QString hint = hostHint(desktop);
+        QVERIFY2(hint.contains(remedy), qPrintable(hint));
+        QVERIFY(hint.endsWith(u"Until then, closing this window quits quendle2."_s));
     }
 };
 

@@ -8,7 +8,7 @@
 #include "menubar/SniStatusItem.h"
 #include "menubar/SniTypes.h"
 #include "menubar/StatusItemFactory.h"
-#include "menubar/TrayStatusItem.h"
+#include "menubar/SwitchingStatusItem.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -16,9 +16,12 @@
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDir>
+#include <QFile>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSystemTrayIcon>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
@@ -89,6 +92,9 @@ private Q_SLOTS:
         }
         QString error;
         QVERIFY2(m_bus.start(&error), qPrintable(error));
+        // Data folders without the installed icon, and a cache of the test's own.
+        qputenv("XDG_DATA_DIRS", m_home.filePath(u"data"_s).toUtf8());
+        qputenv("XDG_CACHE_HOME", m_home.filePath(u"cache"_s).toUtf8());
         // The factory uses the session bus: point it at the private one before anything opens it.
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
 
@@ -125,7 +131,8 @@ private Q_SLOTS:
                  (u"Activate(ii), AttentionIconName s, AttentionIconPixmap a(iiay), AttentionMovieName s, "
                   u"Category s, ContextMenu(ii), IconName s, IconPixmap a(iiay), IconThemePath s, Id s, "
                   u"ItemIsMenu b, Menu o, NewAttentionIcon(), NewIcon(), NewOverlayIcon(), NewStatus(s), "
-                  u"NewTitle(), NewToolTip(), OverlayIconName s, OverlayIconPixmap a(iiay), Scroll(is), "
+                  u"NewTitle(), NewToolTip(), OverlayIconName s, OverlayIconPixmap a(iiay), "
+                  u"ProvideXdgActivationToken(s), Scroll(is), "
                   u"SecondaryActivate(ii), Status s, Title s, ToolTip (sa(iiay)ss), WindowId i, "
                   u"XAyatanaLabel s, XAyatanaLabelGuide s, XAyatanaNewLabel(ss)"_s)
                      .split(u", "_s));
@@ -183,23 +190,25 @@ private Q_SLOTS:
         item.setTitle(title);
         // One sender's signals arrive in order: once the second label is here, a signal for the repeated
         // title would have come before it.
-        QTRY_VERIFY(recorder.seen.contains(u"XAyatanaNewLabel %1 %1"_s.arg(title)));
+        const QString guide = SniStatusItem::labelGuide();
+        QTRY_VERIFY(recorder.seen.contains(u"XAyatanaNewLabel %1 %2"_s.arg(title, guide)));
         recorder.seen.sort();
-        QCOMPARE(recorder.seen,
-                 (QStringList{u"NewTitle"_s, u"NewTitle"_s, u"NewToolTip"_s, u"NewToolTip"_s,
-                              u"XAyatanaNewLabel A A"_s, u"XAyatanaNewLabel %1 %1"_s.arg(title)}));
+        QCOMPARE(recorder.seen, (QStringList{u"NewTitle"_s, u"NewTitle"_s, u"NewToolTip"_s, u"NewToolTip"_s,
+                                             u"XAyatanaNewLabel A "_s + guide,
+                                             u"XAyatanaNewLabel %1 %2"_s.arg(title, guide)}));
 
         // A host re-reads on the signals and must find the new text.
         const QVariantMap properties =
             allProperties(item, SniStatusItem::itemPath(), SniStatusItem::itemInterface());
-        const QVariantMap expected{{u"Id"_s, u"quendle2"_s},
-                                   {u"Category"_s, u"ApplicationStatus"_s},
-                                   {u"Status"_s, u"Active"_s},
-                                   {u"IconName"_s, u"org.quendle2.Quendle2"_s},
-                                   {u"Title"_s, title},
-                                   {u"XAyatanaLabel"_s, title},
-                                   {u"XAyatanaLabelGuide"_s, title},
-                                   {u"ItemIsMenu"_s, false}};
+        const QVariantMap expected{
+            {u"Id"_s, u"quendle2"_s},
+            {u"Category"_s, u"ApplicationStatus"_s},
+            {u"Status"_s, u"Active"_s},
+            {u"IconName"_s, u"org.quendle2.Quendle2"_s},
+            {u"Title"_s, title},
+            {u"XAyatanaLabel"_s, title},
+            {u"XAyatanaLabelGuide"_s, u"\U0001F684 888 km/h 88h 88m (+888) \U0001F7E2"_s},
+            {u"ItemIsMenu"_s, false}};
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
             QCOMPARE(std::pair(it.key(), properties.value(it.key())), std::pair(it.key(), it.value()));
         }
@@ -208,6 +217,15 @@ private Q_SLOTS:
         QCOMPARE(toolTip.title, title);
         QCOMPARE(toolTip.iconName, u"org.quendle2.Quendle2"_s);
         QCOMPARE(toolTip.iconPixmaps.size(), 2);
+        // Not installed (this test's data folders hold no icon): hosts that look icons up by name find it
+        // in the folder the item names.
+        const QString themePath = properties.value(u"IconThemePath"_s).toString();
+        QVERIFY(themePath.startsWith(m_home.path()));
+        for (const QString& file :
+             {u"hicolor/scalable/apps/org.quendle2.Quendle2.svg"_s, u"org.quendle2.Quendle2.svg"_s}) {
+            QFile icon(QDir(themePath).filePath(file));
+            QVERIFY2(icon.open(QIODevice::ReadOnly) && icon.readAll().contains("<svg"), qPrintable(file));
+        }
     }
 
     void iconPixmapsAreArgbInNetworkOrder() {
@@ -259,8 +277,12 @@ private Q_SLOTS:
         // Hosts open the menu themselves; neither that nor a scroll is a click.
         QCOMPARE(itemCall(u"ContextMenu"_s, {0, 0}), reply);
         QCOMPARE(itemCall(u"Scroll"_s, {120, u"vertical"_s}), reply);
+        // Wayland hosts hand over a token just before the click; it serves that one click.
+        QCOMPARE(itemCall(u"ProvideXdgActivationToken"_s, {u"token-1"_s}), reply);
         QCOMPARE(itemCall(u"Activate"_s, {0, 0}), reply);
         QTRY_COMPARE(clicked.count(), 1);
+        QCOMPARE(item.takeActivationToken(), u"token-1"_s);
+        QVERIFY(item.takeActivationToken().isEmpty());
         QCOMPARE(itemCall(u"SecondaryActivate"_s, {10, 20}), reply);
         QTRY_COMPARE(clicked.count(), 2);
 
@@ -344,26 +366,62 @@ private Q_SLOTS:
         QCOMPARE(qdbus_cast<QList<int>>(shown.arguments().value(1)), QList<int>{9});
     }
 
-    void factoryPrefersStatusNotifierItem() {
+    void itemFollowsTheWatcher() {
         // The factory's bus must be the private one, or this test would be about the machine's desktop.
         QDBusConnection session = QDBusConnection::sessionBus();
         const QString probe = u"org.quendle2.Test.Probe%1"_s.arg(QCoreApplication::applicationPid());
         QVERIFY(session.registerService(probe));
         QVERIFY(m_client.interface()->isServiceRegistered(probe).value());
         QVERIFY(session.unregisterService(probe));
+        std::unique_ptr<StatusItem> made = createStatusItem();
+        QCOMPARE(dynamic_cast<SwitchingStatusItem*>(made.get())->backend(),
+                 SwitchingStatusItem::Backend::StatusNotifierItem);
+        made.reset();
 
-        std::unique_ptr<StatusItem> item = createStatusItem();
-        auto* sni = dynamic_cast<SniStatusItem*>(item.get());
-        QVERIFY(sni != nullptr);
-        QTRY_COMPARE(m_watcher->registeredItems(),
-                     QStringList{sni->serviceName() + SniStatusItem::itemPath()});
+        bool trayAvailable = true;
+        SwitchingStatusItem::Backends backends = SwitchingStatusItem::desktopBackends();
+        backends.trayAvailable = [&] { return trayAvailable; };
+        SwitchingStatusItem item(m_itemBus, backends);
+        QSignalSpy clicked(&item, &StatusItem::clicked);
+        QSignalSpy hosted(&item, &StatusItem::hostedChanged);
+        const auto registeredSni = [&] {
+            auto* sni = qobject_cast<SniStatusItem*>(item.current());
+            return sni != nullptr && m_watcher->registeredItems() ==
+                                         QStringList{sni->serviceName() + SniStatusItem::itemPath()};
+        };
+        QTRY_VERIFY(registeredSni());
+        QTRY_COMPARE(hosted.count(), 1);
+        item.setTitle(title);
+        item.setWarning(u"quendle2 cannot save: disk full"_s);
 
-        // Without a watcher: the tray icon where there is a tray, else nothing.
+        // The panel goes: the tray takes over, with the text and the menu.
         m_watcher->stop();
-        item = createStatusItem();
-        QVERIFY(QSystemTrayIcon::isSystemTrayAvailable()
-                    ? dynamic_cast<TrayStatusItem*>(item.get()) != nullptr
-                    : item == nullptr);
+        QTRY_COMPARE(item.backend(), SwitchingStatusItem::Backend::Tray);
+        QCOMPARE(item.current()->title(), title);
+        QCOMPARE(item.current()->warning(), u"quendle2 cannot save: disk full"_s);
+        QVERIFY(item.isHosted());
+        Q_EMIT item.current()->clicked();
+        QCOMPARE(clicked.count(), 1);
+
+        // It comes back: the item registers again, and the tray icon goes.
+        QVERIFY(m_watcher->start());
+        QTRY_VERIFY(registeredSni());
+        QCOMPARE(item.findChildren<QSystemTrayIcon*>().size() +
+                     item.current()->findChildren<QSystemTrayIcon*>().size(),
+                 0);
+        QCOMPARE(allProperties(*qobject_cast<SniStatusItem*>(item.current()), SniStatusItem::itemPath(),
+                               SniStatusItem::itemInterface())
+                     .value(u"XAyatanaLabel"_s)
+                     .toString(),
+                 title);
+
+        // Without a tray the item stays on the bus, waiting, and says that nothing hosts it.
+        trayAvailable = false;
+        hosted.clear();
+        m_watcher->stop();
+        QTRY_COMPARE(hosted.count(), 1);
+        QCOMPARE(hosted.first().first().toBool(), false);
+        QCOMPARE(item.backend(), SwitchingStatusItem::Backend::StatusNotifierItem);
     }
 
 private:
@@ -398,6 +456,7 @@ private:
         QVERIFY(m_watcher->start());
     }
 
+    QTemporaryDir m_home;
     PrivateSessionBus m_bus;
     QDBusConnection m_itemBus{u"unconnected"_s};
     QDBusConnection m_client{u"unconnected"_s};

@@ -1,0 +1,27 @@
+#include "menubar/HostHint.h"
+
+#include <QStringList>
+
+namespace quendle2 {
+
+QString hostHint(const QString& currentDesktop) {
+    const QStringList desktops = currentDesktop.toUpper().split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    QString remedy = QStringLiteral("start a panel with a system tray or a StatusNotifierItem host");
+    if (desktops.contains(QStringLiteral("GNOME"))) {
+        remedy = QStringLiteral("install and enable GNOME's AppIndicator extension "
+                                "(gnome-shell-extension-appindicator), then log in again");
+    } else if (desktops.contains(QStringLiteral("KDE"))) {
+        remedy = QStringLiteral("add the System Tray widget to a panel");
+    } else if (desktops.contains(QStringLiteral("XFCE"))) {
+        remedy =
+            QStringLiteral("add the Status Tray plugin, or the Indicator plugin (xfce4-indicator-plugin), "
+                           "to a panel");
+    } else if (desktops.contains(QStringLiteral("MATE"))) {
+        remedy = QStringLiteral("add the Indicator Applet (mate-indicator-applet) to a panel");
+    }
+    return QStringLiteral("Nothing on this desktop shows quendle2's status item: %1. Until then, closing "
+                          "this window quits quendle2.")
+        .arg(remedy);
+}
+
+} // namespace quendle2
