@@ -8,8 +8,8 @@ QString hostHint(const QString& currentDesktop) {
     const QStringList desktops = currentDesktop.toUpper().split(QLatin1Char(':'), Qt::SkipEmptyParts);
     QString remedy = QStringLiteral("start a panel with a system tray or a StatusNotifierItem host");
     if (desktops.contains(QStringLiteral("GNOME"))) {
-        remedy = QStringLiteral("install and enable GNOME's AppIndicator extension "
-                                "(gnome-shell-extension-appindicator), then log in again");
+        remedy = QStringLiteral(
+            "install and enable the AppIndicator extension (gnome-shell-extension-appindicator)");
     } else if (desktops.contains(QStringLiteral("KDE"))) {
         remedy = QStringLiteral("add the System Tray widget to a panel");
     } else if (desktops.contains(QStringLiteral("XFCE"))) {
@@ -19,8 +19,7 @@ QString hostHint(const QString& currentDesktop) {
     } else if (desktops.contains(QStringLiteral("MATE"))) {
         remedy = QStringLiteral("add the Indicator Applet (mate-indicator-applet) to a panel");
     }
-    return QStringLiteral("Nothing on this desktop shows quendle2's status item: %1. Until then, closing "
-                          "this window quits quendle2.")
+    return QStringLiteral("No panel shows quendle2: %1. Until then, closing this window quits it.")
         .arg(remedy);
 }
 

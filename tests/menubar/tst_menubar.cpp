@@ -329,7 +329,7 @@ private Q_SLOTS:
         QFETCH(QString, remedy);
         const QString hint = hostHint(desktop);
         QVERIFY2(hint.contains(remedy), qPrintable(hint));
-        QVERIFY(hint.endsWith(u"Until then, closing this window quits quendle2."_s));
+        QVERIFY(hint.endsWith(u"Until then, closing this window quits it."_s));
     }
 };
 
