@@ -51,6 +51,9 @@ bool AppLauncher::hasGraphicalSession() {
 }
 
 int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
+    // Taken before the application object: the X11 platform plugin removes the startup id from the
+    // environment as it connects.
+    const QString launchToken = ActivationToken::fromLaunch();
     if (!hasGraphicalSession()) {
         if (!flavor.runsWithoutDisplay) {
             // Before the lock: an instance nobody can see must not answer the desktop's later launches.
@@ -76,7 +79,7 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
         return 1;
     }
     if (!instance.claim()) {
-        if (instance.askRunningInstance(ActivationToken::fromLaunch())) {
+        if (instance.askRunningInstance(launchToken)) {
             qCInfo(lcApp).noquote() << "Another instance is running; asked it to show its window";
             return 0;
         }
