@@ -107,11 +107,8 @@ void quendle2App::setup() {
         m_statusBarManager =
             std::make_unique<StatusBarManager>(m_store, m_container.get(), m_makeStatusItem(), m_clock);
         m_statusBarManager->setUserWindows({[this] {
-                                                QList<QWidget*> windows;
-                                                for (ContentView* window : mainWindows()) {
-                                                    windows.append(window);
-                                                }
-                                                return windows;
+                                                const QList<ContentView*> windows = mainWindows();
+                                                return QList<QWidget*>(windows.cbegin(), windows.cend());
                                             },
                                             [](QWidget* window, const QString& token) {
                                                 static_cast<ContentView*>(window)->bringForward(token);
