@@ -18,10 +18,7 @@ public:
     void queueStatus(StatusOutcome outcome) { m_statusQueue.push_back(std::move(outcome)); }
     void queueTrip(TripOutcome outcome) { m_tripQueue.push_back(std::move(outcome)); }
 
-    PortalFetch<ICEStatus> fetchStatus() override {
-        ++m_statusCalls;
-        return serve(m_statusQueue, m_statusInFlight);
-    }
+    PortalFetch<ICEStatus> fetchStatus() override { return serve(m_statusQueue, m_statusInFlight); }
 
     PortalFetch<ICETripInfo> fetchTrip() override {
         ++m_tripCalls;
@@ -33,7 +30,6 @@ public:
     /// The latest trip fetch that found nothing queued.
     PortalFetch<ICETripInfo> tripInFlight() const { return m_tripInFlight; }
 
-    int statusCalls() const { return m_statusCalls; }
     int tripCalls() const { return m_tripCalls; }
 
 private:
@@ -54,7 +50,6 @@ private:
     std::deque<TripOutcome> m_tripQueue;
     PortalFetch<ICEStatus> m_statusInFlight;
     PortalFetch<ICETripInfo> m_tripInFlight;
-    int m_statusCalls = 0;
     int m_tripCalls = 0;
 };
 

@@ -141,6 +141,12 @@ private Q_SLOTS:
         context()->insert(new SpeedSample(at(12, 3, 42), 187.5, trip));
         context()->insert(new StopSnapshot(at(12, 3, 43), trip, u"8000207"_s, u"Köln Hbf"_s, at(12, 3, 50),
                                            std::nullopt, std::nullopt));
+        // The train emoji option may be absent, as in records stored before it existed.
+        for (const std::optional<bool> emoji : {std::optional<bool>(), std::optional(false)}) {
+            AppSettings* changed = context()->insert(std::make_unique<AppSettings>());
+            changed->setShowTrainEmoji(emoji);
+            changed->setUpdateIntervalSeconds(30);
+        }
         QCOMPARE(fetchAll<Trip>(context()), QList<Trip*>{trip});
         QVERIFY(reopen());
 
@@ -165,8 +171,12 @@ private Q_SLOTS:
         QCOMPARE(snapshot->scheduledArrivalTime(), std::optional(at(12, 3, 50)));
         QVERIFY(!snapshot->actualArrivalTime() && !snapshot->arrivalDelayText());
 
+        // The application reads its settings as the first record of an unsorted fetch.
         const auto allSettings = fetchAll<AppSettings>(context());
-        QVERIFY(allSettings.size() == 1 && isDefaultSettings(allSettings[0]));
+        QVERIFY(allSettings.size() == 3 && isDefaultSettings(allSettings[0]));
+        QCOMPARE(allSettings[1]->showTrainEmoji(), std::nullopt);
+        QCOMPARE(allSettings[2]->showTrainEmoji(), std::optional(false));
+        QCOMPARE(allSettings[2]->updateIntervalSeconds(), 30);
     }
 
     // Writing a field's current value back still signals, on the record and the context: views rely on it.
@@ -208,10 +218,8 @@ private Q_SLOTS:
 
     void tripIdsStayUnique() {
         QFETCH(bool, insertCopy);
-        RecordRef<Trip> first = new Trip(at(1, 1), u"ICE 1"_s, false);
-        RecordRef<Trip> second = new Trip(at(1, 2), u"ICE 2"_s, true);
-        context()->insert(first);
-        context()->insert(second);
+        RecordRef<Trip> first = addTrip(at(1, 1), u"ICE 1"_s, false);
+        RecordRef<Trip> second = addTrip(at(1, 2), u"ICE 2"_s, true);
         QVERIFY(waitForSave(context()));
         const QList<QUuid> ids{first->id(), second->id()};
 
@@ -238,9 +246,8 @@ private Q_SLOTS:
     // A trip takes its samples with it; its snapshots stay, with an empty link. A deleted trip's row id is
     // never handed out again, and a late record linked to the deleted trip is refused.
     void deletingATripTakesItsSamples() {
-        RecordRef<Trip> kept = new Trip(at(8, 1), u"ICE 1"_s, true);
+        RecordRef<Trip> kept = addTrip(at(8, 1), u"ICE 1"_s, true);
         RecordRef<Trip> doomed = new Trip(at(8, 2), u"ICE 2"_s, false);
-        context()->insert(kept);
         QList<SpeedSample*> doomedSamples;
         for (int i = 0; i < 3; ++i) {
             doomedSamples << new SpeedSample(at(8, 2, i), 100 + i, doomed);
@@ -284,33 +291,10 @@ private Q_SLOTS:
         QCOMPARE(fetchAll<StopSnapshot>(context(), byTrip(std::nullopt)).size(), 2);
     }
 
-    // A sample joins its trip when inserted, also a trip read back from the file that has not loaded its
-    // samples yet.
-    void sampleJoinsItsTrip_data() {
-        QTest::addColumn<bool>("fromFile");
-        QTest::newRow("new trip") << false;
-        QTest::newRow("trip from the file") << true;
-    }
-
-    void sampleJoinsItsTrip() {
-        QFETCH(bool, fromFile);
-        RecordRef<Trip> trip = new Trip(at(9, 1), u"ICE 1"_s, true);
-        context()->insert(trip);
-        context()->insert(new SpeedSample(at(9, 1, 1), 10, trip));
-        if (fromFile) {
-            QVERIFY(reopen());
-            trip = fetchAll<Trip>(context()).value(0);
-        }
-        SpeedSample* sample = context()->insert(std::make_unique<SpeedSample>(at(9, 1, 2), 88, trip));
-        QCOMPARE(trip->sampleCount(), 2);
-        QCOMPARE(trip->samples().size(), 2);
-        QVERIFY(trip->samples().contains(sample));
-    }
-
-    // Inserted out of time order: the latest is found by timestamp, not by insertion.
+    // Inserted out of time order: the latest is found by timestamp, not by insertion. Every sample joins its
+    // trip when inserted.
     void latestSample() {
-        RecordRef<Trip> trip = new Trip(at(10, 1), u"ICE 4"_s, true);
-        context()->insert(trip);
+        RecordRef<Trip> trip = addTrip(at(10, 1), u"ICE 4"_s, true);
         QCOMPARE(trip->latestSample(), nullptr);
         QList<SpeedSample*> samples;
         for (int minute : {1, 3, 0, 2}) {
@@ -318,6 +302,7 @@ private Q_SLOTS:
             context()->insert(samples.last());
         }
         QCOMPARE(trip->latestSample(), samples[1]);
+        QCOMPARE(trip->sampleCount(), 4);
         QCOMPARE(trip->latestSampleMark()->timestamp, at(10, 1, 3));
         // The remembered mark follows a sample that moves back in time, and the next one that joins.
         samples[1]->setTimestamp(at(10, 1, 0));
@@ -326,7 +311,11 @@ private Q_SLOTS:
         QCOMPARE(trip->latestSampleMark()->speedKmh, 7.0);
 
         QVERIFY(reopen());
-        const Trip* stored = fetchAll<Trip>(context()).value(0);
+        Trip* stored = fetchAll<Trip>(context()).value(0);
+        // Joins a trip read back from the file that has not loaded its samples yet.
+        SpeedSample* joined = context()->insert(std::make_unique<SpeedSample>(at(10, 1, 1), 88, stored));
+        QCOMPARE(stored->sampleCount(), 6);
+        QVERIFY(stored->samples().size() == 6 && stored->samples().contains(joined));
         QVERIFY(stored->latestSample() && stored->latestSample()->speedKmh() == 7.0);
         QCOMPARE(stored->latestSampleMark()->timestamp, at(10, 1, 2));
     }
@@ -359,8 +348,7 @@ private Q_SLOTS:
         QFETCH(int, deleteAt);
         QFETCH(int, slowAt);
         QFETCH(QList<double>, later);
-        RecordRef<Trip> trip = new Trip(at(11, 1), u"ICE 8"_s, true);
-        context()->insert(trip);
+        RecordRef<Trip> trip = addTrip(at(11, 1), u"ICE 8"_s, true);
         QList<SpeedSample*> samples;
         const auto record = [&](double speed) {
             samples << new SpeedSample(at(11, 1, static_cast<int>(samples.size())), speed, trip);
@@ -391,8 +379,7 @@ private Q_SLOTS:
         RawConnection reader(storePath(), true);
         QVERIFY(reader.isOpen());
         QSignalSpy saved(context(), &ModelContext::saved);
-        RecordRef<Trip> trip = new Trip(at(4, 1), u"ICE 3"_s, true);
-        context()->insert(trip);
+        RecordRef<Trip> trip = addTrip(at(4, 1), u"ICE 3"_s, true);
         for (int i = 1; i <= 10; ++i) {
             context()->insert(new SpeedSample(at(4, 1, i), 10.0 * i, trip));
             trip->setMaxSpeed(10.0 * i);
@@ -489,12 +476,9 @@ private Q_SLOTS:
         QSignalSpy moved(model.get(), &QAbstractItemModel::rowsMoved);
         QSignalSpy changed(model.get(), &QAbstractItemModel::dataChanged);
 
-        RecordRef<Trip> jan = new Trip(at(1, 10), u"ICE 1"_s, false);
-        RecordRef<Trip> feb = new Trip(at(2, 10), u"ICE 2"_s, false);
-        RecordRef<Trip> mar = new Trip(at(3, 10), u"ICE 3"_s, true);
-        context()->insert(jan);
-        context()->insert(mar);
-        context()->insert(feb);
+        RecordRef<Trip> jan = addTrip(at(1, 10), u"ICE 1"_s, false);
+        RecordRef<Trip> mar = addTrip(at(3, 10), u"ICE 3"_s, true);
+        RecordRef<Trip> feb = addTrip(at(2, 10), u"ICE 2"_s, false);
         QVERIFY(refreshed.wait());
         QCOMPARE(inserted.count(), 3);
         QCOMPARE(model->records(), (QList<PersistentModel*>{mar, feb, jan}));
@@ -520,32 +504,12 @@ private Q_SLOTS:
         QCOMPARE(removed.count(), 1);
     }
 
-    // The application reads its settings as the first record of an unsorted fetch. The train emoji option may
-    // be absent, as in records stored before it existed.
-    void settings() {
-        RecordRef<AppSettings> first = new AppSettings;
-        RecordRef<AppSettings> second = new AppSettings;
-        first->setUpdateIntervalSeconds(30);
-        context()->insert(first);
-        context()->insert(new Trip(at(1, 1), u"ICE 1"_s, true));
-        context()->insert(second);
-        first->setShowTrainEmoji(std::nullopt);
-        second->setShowTrainEmoji(false);
-        QCOMPARE(fetchAll<AppSettings>(context()).value(0), first);
-
-        QVERIFY(reopen());
-        const auto stored = fetchAll<AppSettings>(context());
-        QList<std::optional<bool>> emoji;
-        for (const AppSettings* settings : stored) {
-            emoji << settings->showTrainEmoji();
-        }
-        QCOMPARE(emoji, (QList<std::optional<bool>>{std::nullopt, false}));
-        QCOMPARE(stored.value(0)->updateIntervalSeconds(), 30);
-    }
-
 private:
     QString storePath() const { return m_dir->filePath(u"store.sqlite"_s); }
     ModelContext* context() const { return m_store->mainContext(); }
+    Trip* addTrip(const QDateTime& start, const QString& train, bool active) {
+        return context()->insert(std::make_unique<Trip>(start, train, active));
+    }
 
     bool reopen() {
         m_store.reset();

@@ -143,9 +143,8 @@ private Q_SLOTS:
         QVERIFY(reader.scalar(u"PRAGMA foreign_key_check"_s).isNull());
         const auto samplesOf = [&reader](qint64 trip) {
             return reader
-                .scalar(u"SELECT group_concat(CAST(speedKmh AS INTEGER), ' ') FROM (SELECT speedKmh FROM "
-                        u"SpeedSample "
-                        "WHERE trip = %1 ORDER BY timestamp)"_s.arg(trip))
+                .scalar(u"SELECT group_concat(CAST(speedKmh AS INTEGER), ' ') FROM (SELECT speedKmh "
+                        u"FROM SpeedSample WHERE trip = %1 ORDER BY timestamp)"_s.arg(trip))
                 .toString();
         };
         QCOMPARE(samplesOf(oldId), u"102 103 104 105 106 107"_s);

