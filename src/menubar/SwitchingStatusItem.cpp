@@ -68,10 +68,9 @@ void SwitchingStatusItem::follow(bool watcherPresent) {
     if (!next) {
         // Keep what there is rather than nothing: a tray icon that may still be seen, or an item that
         // registers when a watcher comes.
-        if (m_current) {
-            return;
+        if (!m_current) {
+            m_backend = Backend::None;
         }
-        m_backend = Backend::None;
         return;
     }
     const bool wasHosted = isHosted();
@@ -80,8 +79,6 @@ void SwitchingStatusItem::follow(bool watcherPresent) {
     connect(next.get(), &StatusItem::clicked, this, &StatusItem::clicked);
     connect(next.get(), &StatusItem::quitRequested, this, &StatusItem::quitRequested);
     connect(next.get(), &StatusItem::hostedChanged, this, &StatusItem::hostedChanged);
-    // The old item leaves the panel before the new one enters it.
-    m_current.reset();
     m_current = std::move(next);
     m_backend = wanted;
     // An item just offered to a watcher says itself when the watcher has taken it; reporting "no host" in
