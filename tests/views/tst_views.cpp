@@ -217,6 +217,14 @@ private Q_SLOTS:
         QVERIFY(!window.settingsView()->switches()[4]->isChecked());
         QCOMPARE(f.service->refreshInterval(), 60.0);
         QCOMPARE(posted, 1);
+        // A stored interval the view does not offer selects no segment, and still reaches the service.
+        window.settingsView()->settings()->setUpdateIntervalSeconds(7);
+        QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), -1);
+        window.showDetailPane();
+        window.showSettings();
+        QCoreApplication::processEvents();
+        QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), -1);
+        QCOMPARE(f.service->refreshInterval(), 7.0);
         NotificationCenter::defaultCenter().removeObserver(token);
 
         // A choice the disk cannot take: the window says so above the detail until a save works again.
