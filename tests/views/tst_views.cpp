@@ -21,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -339,6 +340,17 @@ private Q_SLOTS:
         const auto* speedAxis = static_cast<QValueAxis*>(drawn->axes(Qt::Vertical).first());
         QCOMPARE(speedAxis->min(), 0.0);
         QCOMPARE(speedAxis->max(), 220.0);
+        // The marks of a longer span replace the first ones.
+        samples.append(new SpeedSample(journeyStart.addSecs(600), 100, nullptr, &owner));
+        chart.setSamples(samples);
+        auto* timeAxis = static_cast<QCategoryAxis*>(drawn->axes(Qt::Horizontal).first());
+        QStringList marks;
+        for (const SpeedChartPlot::TimeMark& mark : chart.plot().timeAxis.marks) {
+            marks << mark.text;
+            QCOMPARE(timeAxis->endValue(mark.text), double(mark.msecsSinceEpoch));
+        }
+        QCOMPARE(timeAxis->categoriesLabels(), marks);
+        QCOMPARE(timeAxis->min(), double(journeyStart.toMSecsSinceEpoch()));
         chart.setSamples({});
         QCOMPARE(chart.message(), u"No data yet"_s);
     }
