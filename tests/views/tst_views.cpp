@@ -18,8 +18,10 @@
 #include "views/TripDetailView.h"
 #include "views/TripSelection.h"
 #include "views/TripText.h"
+#include "views/ViewStyle.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCategoryAxis>
 #include <QChart>
@@ -321,6 +323,23 @@ private Q_SLOTS:
         QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
         QVERIFY(!row->isExpanded());
         QCOMPARE(scroll->height(), collapsedHeight);
+    }
+
+    // The tone's keeper is told apart from the widget's other children, and follows the theme.
+    void toneFollowsThemeBesideChildren() {
+        QWidget widget;
+        QLabel child(&widget);
+        ViewStyle::setTone(&widget, ViewStyle::Tone::Green);
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, Qt::black);
+        QApplication::setPalette(dark);
+        // Sent to every widget by a running event loop; a test has none running.
+        QEvent themeChange(QEvent::ApplicationPaletteChange);
+        QCoreApplication::sendEvent(&widget, &themeChange);
+        const QColor shown = widget.palette().color(QPalette::WindowText);
+        QApplication::setPalette(light);
+        QCOMPARE(shown, ViewStyle::colour(dark, ViewStyle::Tone::Green));
     }
 
     void speedChart() {
