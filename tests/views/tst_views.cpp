@@ -175,6 +175,31 @@ private Q_SLOTS:
         QVERIFY(!view.beat().isActive());
     }
 
+    // The chart follows new samples while seen; minimised or hidden, it waits and catches up when back.
+    void chartFollowsSamplesWhileSeen_data() {
+        QTest::addColumn<bool>("minimise"); // else hide
+        QTest::newRow("minimised") << true;
+        QTest::newRow("hidden") << false;
+    }
+    void chartFollowsSamplesWhileSeen() {
+        QFETCH(bool, minimise);
+        Fixture f;
+        Trip* trip = f.h.addTrip(u"ICE 1"_s, 60, true);
+        TripDetailView view(trip, f.environment());
+        view.show();
+        const auto addSample = [&](int second) {
+            f.h.context()->insert(new SpeedSample(trip->startDate().addSecs(second), 100, trip));
+            QCoreApplication::processEvents();
+            return view.chart()->plot().points.size();
+        };
+        addSample(0);
+        QCOMPARE(addSample(10), 2);
+        minimise ? view.showMinimized() : view.hide();
+        QCOMPARE(addSample(20), 2);
+        view.showNormal();
+        QCOMPARE(view.chart()->plot().points.size(), 3);
+    }
+
     void settingsView() {
         Fixture f;
         int posted = 0;
