@@ -60,6 +60,22 @@ struct Fixture {
     AppStore appStore;
 };
 
+/// Counts the widgets a parent gains from now on: for a detail pane, the details it builds.
+class NewWidgets final : public QObject {
+public:
+    explicit NewWidgets(QObject* parent) { parent->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded &&
+            static_cast<QChildEvent*>(event)->child()->isWidgetType()) {
+            ++count;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace
 
 class ViewsTest : public QObject {
@@ -149,6 +165,25 @@ private Q_SLOTS:
         QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
         QCOMPARE(detail->timeTexts(), (QStringList{TripText::timeOfDayText(running->startDate()), u"\u2013"_s,
                                                    TripText::timeOfDayText(*running->endDate())}));
+    }
+
+    // The old trip closes at once and the new one joins the rows later in the turn; the trip first in store
+    // order, neither of them, is never built in between.
+    void trainChangeBuildsOneDetail() {
+        Fixture f;
+        f.h.addTrip(u"ICE 9"_s, 86400, false);
+        Trip* old = f.h.addTrip(u"ICE 1"_s, 600, true);
+        TripSelection selection;
+        DetailPaneView pane(f.environment(), &selection);
+        pane.show();
+        QCOMPARE(pane.shownTrip(), old);
+        NewWidgets built(&pane);
+        old->setActive(false);
+        old->setEndDate(f.h.clock.now());
+        Trip* next = f.h.addTrip(u"ICE 2"_s, 0, true);
+        QCoreApplication::processEvents();
+        QCOMPARE(pane.shownTrip(), next);
+        QCOMPARE(built.count, 1);
     }
 
     void runningTripCountsOnTheBeat() {
