@@ -44,6 +44,8 @@ public:
 
     /// Re-runs the fetch now instead of at the end of the turn.
     void refresh();
+    /// Whether gathered changes wait for this turn's refresh, so that the rows are not yet current.
+    bool refreshPending() const { return m_refreshScheduled; }
 
 Q_SIGNALS:
     void refreshed();

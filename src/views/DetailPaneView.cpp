@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QStackedLayout>
+#include <QTimer>
 
 namespace quendle2 {
 
@@ -25,13 +26,25 @@ DetailPaneView::DetailPaneView(const ViewEnvironment& environment, TripSelection
     ViewStyle::style(m_hint, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
     m_stack->addWidget(m_hint);
 
-    connect(m_selection, &TripSelection::changed, this, &DetailPaneView::choose);
+    // A click is answered at once, unless the rows are about to change in this turn.
+    connect(m_selection, &TripSelection::changed, this, [this] {
+        if (m_trips->refreshPending()) {
+            scheduleChoice();
+        } else {
+            choose();
+        }
+    });
     // Every change that can alter the choice: trips coming and going, and a trip starting or ending.
-    connect(m_trips, &QAbstractItemModel::rowsInserted, this, &DetailPaneView::choose);
-    connect(m_trips, &QAbstractItemModel::rowsRemoved, this, &DetailPaneView::choose);
-    connect(m_trips, &QAbstractItemModel::rowsMoved, this, &DetailPaneView::choose);
-    connect(m_trips, &QAbstractItemModel::modelReset, this, &DetailPaneView::choose);
-    connect(m_trips, &QAbstractItemModel::dataChanged, this, &DetailPaneView::choose);
+    connect(m_trips, &QAbstractItemModel::rowsInserted, this, &DetailPaneView::scheduleChoice);
+    connect(m_trips, &QAbstractItemModel::rowsRemoved, this, &DetailPaneView::scheduleChoice);
+    connect(m_trips, &QAbstractItemModel::rowsMoved, this, &DetailPaneView::scheduleChoice);
+    connect(m_trips, &QAbstractItemModel::modelReset, this, &DetailPaneView::scheduleChoice);
+    connect(m_trips, &QAbstractItemModel::dataChanged, this, &DetailPaneView::scheduleChoice);
+    connect(m_trips, &LiveQueryModel::refreshed, this, [this] {
+        if (m_choicePending) {
+            choose();
+        }
+    });
     choose();
 }
 
@@ -43,7 +56,23 @@ bool DetailPaneView::showsHint() const {
     return m_stack->currentWidget() == m_hint;
 }
 
+void DetailPaneView::scheduleChoice() {
+    // A train change closes the old trip at once and brings the new one with the next refresh of the rows.
+    // Deciding in between would build the detail of whichever trip comes first (all its samples, its chart)
+    // only to drop it: the choice waits for the refresh when one is due, and is made once per turn.
+    if (m_choicePending) {
+        return;
+    }
+    m_choicePending = true;
+    QTimer::singleShot(0, this, [this] {
+        if (m_choicePending && !m_trips->refreshPending()) {
+            choose();
+        }
+    });
+}
+
 void DetailPaneView::choose() {
+    m_choicePending = false;
     QList<Trip*> trips;
     trips.reserve(m_trips->rowCount());
     for (PersistentModel* record : m_trips->records()) {

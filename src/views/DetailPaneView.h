@@ -28,6 +28,7 @@ public:
     bool showsHint() const;
 
 private:
+    void scheduleChoice();
     void choose();
 
     ViewEnvironment m_environment;
@@ -36,6 +37,7 @@ private:
     QStackedLayout* m_stack;
     QLabel* m_hint;
     TripDetailView* m_detail = nullptr;
+    bool m_choicePending = false;
 };
 
 } // namespace quendle2

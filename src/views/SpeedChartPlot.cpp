@@ -1,13 +1,102 @@
 #include "views/SpeedChartPlot.h"
 
 #include "store/SpeedSample.h"
+#include "views/TripText.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTimeZone>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace quendle2 {
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr qint64 second = 1000;
+constexpr qint64 minute = 60 * second;
+constexpr qint64 hour = 60 * minute;
+constexpr qint64 day = 24 * hour;
+constexpr qint64 maximumIntervals = 5;
+constexpr qint64 shortestSpan = second;
+constexpr qint64 widenedSpan = minute;
+
+qint64 ceilToMultiple(qint64 value, qint64 step) {
+    qint64 quotient = value / step;
+    if (quotient * step < value) {
+        ++quotient;
+    }
+    return quotient * step;
+}
+
+qint64 roundStep(qint64 span) {
+    static constexpr std::array steps{second,  2 * second, 5 * second, 10 * second, 15 * second, 30 * second,
+                                      minute,  2 * minute, 5 * minute, 10 * minute, 15 * minute, 30 * minute,
+                                      hour,    2 * hour,   3 * hour,   6 * hour,    12 * hour,   day,
+                                      2 * day, 5 * day,    10 * day};
+    for (const qint64 step : steps) {
+        if (span <= maximumIntervals * step) {
+            return step;
+        }
+    }
+    // Weeks of samples: whole days.
+    return ceilToMultiple(span, maximumIntervals * day) / maximumIntervals;
+}
+
+/// Milliseconds since the epoch as the user's wall clock reads them, so that steps fall on round local times.
+qint64 wallClock(const QDateTime& instant) {
+    return instant.toMSecsSinceEpoch() + 1000LL * instant.toLocalTime().offsetFromUtc();
+}
+
+QDateTime fromWallClock(qint64 wallMsecs) {
+    const QDateTime wall = QDateTime::fromMSecsSinceEpoch(wallMsecs, QTimeZone::utc());
+    return QDateTime(wall.date(), wall.time(), Qt::LocalTime);
+}
+
+QString timeWithSecondsFormat() {
+    // The long format carries the seconds, and a zone name too wide for an axis.
+    static const QRegularExpression zone(u"\\s*t+"_s);
+    QString format = QLocale().timeFormat(QLocale::LongFormat);
+    format.remove(zone);
+    return format.trimmed();
+}
+
+} // namespace
+
+SpeedChartPlot::TimeAxis SpeedChartPlot::timeAxisFor(const QDateTime& first, const QDateTime& last) {
+    TimeAxis axis{first.toMSecsSinceEpoch(), last.toMSecsSinceEpoch(), {}};
+    if (axis.toMsecs - axis.fromMsecs < shortestSpan) {
+        const qint64 middle = axis.fromMsecs + (axis.toMsecs - axis.fromMsecs) / 2;
+        axis.fromMsecs = middle - widenedSpan / 2;
+        axis.toMsecs = middle + widenedSpan / 2;
+    }
+    const QDateTime from = QDateTime::fromMSecsSinceEpoch(axis.fromMsecs).toLocalTime();
+    const QDateTime to = QDateTime::fromMSecsSinceEpoch(axis.toMsecs).toLocalTime();
+    const qint64 step = roundStep(axis.toMsecs - axis.fromMsecs);
+    QString format = step < minute ? timeWithSecondsFormat() : TripText::timeOfDayFormat();
+    if (from.date() != to.date()) {
+        format.prepend(u"ddd "_s);
+    }
+    const QLocale locale;
+    const qint64 wallTo = wallClock(to);
+    for (qint64 wall = ceilToMultiple(wallClock(from), step); wall <= wallTo; wall += step) {
+        const QDateTime mark = fromWallClock(wall);
+        const QString text =
+            step >= day ? locale.toString(mark.date(), QLocale::ShortFormat) : locale.toString(mark, format);
+        // An hour that the clock goes through twice in autumn would otherwise give a label twice.
+        const bool repeated = std::any_of(axis.marks.cbegin(), axis.marks.cend(),
+                                          [&](const TimeMark& earlier) { return earlier.text == text; });
+        const qint64 instant = mark.toMSecsSinceEpoch();
+        if (!repeated && instant >= axis.fromMsecs && instant <= axis.toMsecs) {
+            axis.marks.append({instant, text});
+        }
+    }
+    return axis;
+}
 
 double SpeedChartPlot::plottedSpeed(double speedKmh) {
     // The portal never sends an infinite speed (decoding refuses it); should one arrive from elsewhere it is
@@ -34,6 +123,10 @@ SpeedChartPlot SpeedChartPlot::from(const QList<Sample>& samples) {
         top = std::max(top, point.y());
     }
     plot.axisTop = std::max(minimumAxisTop, axisHeadroom * top);
+    const auto instant = [](const QPointF& point) {
+        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(point.x()));
+    };
+    plot.timeAxis = timeAxisFor(instant(plot.points.first()), instant(plot.points.last()));
     return plot;
 }
 

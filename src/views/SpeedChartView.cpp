@@ -1,16 +1,14 @@
 #include "views/SpeedChartView.h"
 
-#include "views/TripText.h"
 #include "views/ViewStyle.h"
 
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
-#include <QDateTimeAxis>
 #include <QEvent>
 #include <QGraphicsLayout>
 #include <QLabel>
 #include <QLineSeries>
-#include <QLocale>
 #include <QStackedLayout>
 #include <QValueAxis>
 
@@ -25,7 +23,6 @@ namespace {
 constexpr int messageMinimumHeight = 160;
 constexpr int chartMinimumHeight = 200;
 constexpr int chartInset = 8;
-constexpr int timeTickCount = 5;
 
 double speedTickInterval(double axisTop) {
     for (const double step : {10.0, 25.0, 50.0, 100.0, 250.0}) {
@@ -44,7 +41,7 @@ SpeedChartView::SpeedChartView(QWidget* parent)
     , m_message(new QLabel(this))
     , m_chart(new QChart)
     , m_series(new QLineSeries(m_chart))
-    , m_timeAxis(new QDateTimeAxis(m_chart))
+    , m_timeAxis(new QCategoryAxis(m_chart))
     , m_speedAxis(new QValueAxis(m_chart)) {
     m_message->setAlignment(Qt::AlignCenter);
     ViewStyle::style(m_message, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
@@ -57,8 +54,8 @@ SpeedChartView::SpeedChartView(QWidget* parent)
     m_series->setName(u"Speed (km/h)"_s);
 
     m_timeAxis->setTitleText(u"Time"_s);
-    m_timeAxis->setTickCount(timeTickCount);
-    m_timeAxis->setFormat(TripText::timeOfDayFormat());
+    // A date-time axis divides its range evenly, onto odd instants; these marks sit on round ones.
+    m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_series->attachAxis(m_timeAxis);
 
@@ -96,8 +93,15 @@ void SpeedChartView::setSamples(const QList<SpeedSample*>& samples) {
     // Every series or axis change makes the chart rebuild its whole line, so the ranges go first and the
     // points last: one rebuild instead of three, which is most of the cost on a long trip.
     m_series->clear();
-    m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(m_plot.points.first().x())),
-                         QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(m_plot.points.last().x())));
+    const SpeedChartPlot::TimeAxis& time = m_plot.timeAxis;
+    for (const QString& label : m_timeAxis->categoriesLabels()) {
+        m_timeAxis->remove(label);
+    }
+    m_timeAxis->setStartValue(static_cast<double>(time.fromMsecs));
+    for (const SpeedChartPlot::TimeMark& mark : time.marks) {
+        m_timeAxis->append(mark.text, static_cast<double>(mark.msecsSinceEpoch));
+    }
+    m_timeAxis->setRange(static_cast<double>(time.fromMsecs), static_cast<double>(time.toMsecs));
     m_speedAxis->setRange(0, m_plot.axisTop);
     // Marks on round speeds from 0, rather than on fifths of an odd top such as 264.
     m_speedAxis->setTickAnchor(0);

@@ -5,9 +5,9 @@
 
 #include <QList>
 
+class QCategoryAxis;
 class QChart;
 class QChartView;
-class QDateTimeAxis;
 class QLabel;
 class QLineSeries;
 class QStackedLayout;
@@ -41,7 +41,7 @@ private:
     QChartView* m_chartView = nullptr;
     QChart* m_chart;
     QLineSeries* m_series;
-    QDateTimeAxis* m_timeAxis;
+    QCategoryAxis* m_timeAxis; ///< milliseconds since the epoch, with the plot's marks as labels
     QValueAxis* m_speedAxis;
 };
 

@@ -171,16 +171,28 @@ void TripDetailView::refreshChart() {
     m_chart->setSamples(m_trip ? m_trip->samples() : QList<SpeedSample*>{});
 }
 
+bool TripDetailView::chartUnseen() const {
+    // A minimised window stays visible to Qt; its children are shown again (showEvent) when it is restored.
+    return !isVisible() || window()->isMinimized();
+}
+
 void TripDetailView::scheduleChartRefresh() {
-    // Nobody sees a hidden chart (settings in front, window closed to the status bar): it catches up when
-    // shown. Several samples may join in one turn; the chart is rebuilt once.
-    if (!isVisible()) {
+    // Nobody sees a hidden chart (settings in front, window minimised or closed to the status bar): it
+    // catches up when shown. Several samples may join in one turn; the chart is rebuilt once.
+    if (chartUnseen()) {
         m_chartStale = true;
         return;
     }
     if (!m_chartRefreshScheduled) {
         m_chartRefreshScheduled = true;
-        QTimer::singleShot(0, this, &TripDetailView::refreshChart);
+        QTimer::singleShot(0, this, [this] {
+            if (chartUnseen()) {
+                m_chartRefreshScheduled = false;
+                m_chartStale = true;
+                return;
+            }
+            refreshChart();
+        });
     }
 }
 

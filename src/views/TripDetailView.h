@@ -50,6 +50,7 @@ protected:
 private:
     void refreshChart();
     void scheduleChartRefresh();
+    bool chartUnseen() const;
     void updateSelector();
     void holdSamples(bool hold);
 

@@ -70,6 +70,8 @@ namespace {
 /// Puts a widget's tone into its palette, and again whenever the application's palette changes: a colour
 /// set into a widget's own palette would otherwise stay as it was computed for the old theme.
 class ToneKeeper final : public QObject {
+    // Without its own meta-object, findChild<ToneKeeper*> would take any child of the widget for one.
+    Q_OBJECT
 public:
     ToneKeeper(QWidget* widget, Tone tone)
         : QObject(widget)
@@ -133,3 +135,5 @@ void style(QWidget* widget, Font fontStyle, Tone tone) {
 }
 
 } // namespace quendle2::ViewStyle
+
+#include "ViewStyle.moc"

@@ -139,6 +139,47 @@ private Q_SLOTS:
         QCOMPARE(plot.axisTop, axisTop);
     }
 
+    // Marks at round steps in the user's zone (UTC here, 2024-05-01 a Wednesday), each label once.
+    void timeAxis_data() {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<qint64>("first"); // seconds after 08:15:00
+        QTest::addColumn<qint64>("last");
+        QTest::addColumn<qint64>("span"); // of the axis, in seconds
+        QTest::addColumn<qint64>("firstMark");
+        QTest::addColumn<QStringList>("labels");
+        QTest::newRow("first minutes: a mark a minute")
+            << u"C"_s << 20LL << 240LL << 220LL << 60LL
+            << QStringList{u"08:16"_s, u"08:17"_s, u"08:18"_s, u"08:19"_s};
+        QTest::newRow("under a minute: seconds, 12 hours")
+            << u"en_US"_s << 3LL << 43LL << 40LL << 10LL
+            << QStringList{u"8:15:10 AM"_s, u"8:15:20 AM"_s, u"8:15:30 AM"_s, u"8:15:40 AM"_s};
+        QTest::newRow("across midnight: the weekday with each time")
+            << u"C"_s << 50100LL << 63300LL << 13200LL << 53100LL
+            << QStringList{u"Wed 23:00"_s, u"Thu 00:00"_s, u"Thu 01:00"_s};
+        QTest::newRow("several days: dates")
+            << u"C"_s << 0LL << 266400LL << 266400LL << 56700LL
+            << QStringList{u"2 May 2024"_s, u"3 May 2024"_s, u"4 May 2024"_s};
+        QTest::newRow("one instant: a minute around it")
+            << u"C"_s << 0LL << 0LL << 60LL << -30LL
+            << QStringList{u"08:14:30"_s, u"08:14:45"_s, u"08:15:00"_s, u"08:15:15"_s, u"08:15:30"_s};
+    }
+    void timeAxis() {
+        QFETCH(QString, locale);
+        QFETCH(qint64, first);
+        QFETCH(qint64, last);
+        QLocale::setDefault(QLocale(locale));
+        const auto axis = SpeedChartPlot::timeAxisFor(t0.addSecs(first), t0.addSecs(last));
+        QLocale::setDefault(QLocale::c());
+        QTEST((axis.toMsecs - axis.fromMsecs) / 1000, "span");
+        QStringList labels;
+        for (const SpeedChartPlot::TimeMark& mark : axis.marks) {
+            labels << mark.text;
+            QVERIFY(mark.msecsSinceEpoch >= axis.fromMsecs && mark.msecsSinceEpoch <= axis.toMsecs);
+        }
+        QTEST(labels, "labels");
+        QTEST(t0.secsTo(QDateTime::fromMSecsSinceEpoch(axis.marks.first().msecsSinceEpoch)), "firstMark");
+    }
+
     // Rows' markers, target and second line; the common cases are drawn in tst_views' route rows.
     void routeRows() {
         using RoutePresentation::marker;

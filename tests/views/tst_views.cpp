@@ -18,9 +18,12 @@
 #include "views/TripDetailView.h"
 #include "views/TripSelection.h"
 #include "views/TripText.h"
+#include "views/ViewStyle.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QButtonGroup>
+#include <QCategoryAxis>
 #include <QChart>
 #include <QChartView>
 #include <QCheckBox>
@@ -55,6 +58,22 @@ struct Fixture {
     Harness h;
     TrainService* service;
     AppStore appStore;
+};
+
+/// Counts the widgets a parent gains from now on: for a detail pane, the details it builds.
+class NewWidgets final : public QObject {
+public:
+    explicit NewWidgets(QObject* parent) { parent->installEventFilter(this); }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::ChildAdded &&
+            static_cast<QChildEvent*>(event)->child()->isWidgetType()) {
+            ++count;
+        }
+        return QObject::eventFilter(watched, event);
+    }
 };
 
 } // namespace
@@ -148,6 +167,25 @@ private Q_SLOTS:
                                                    TripText::timeOfDayText(*running->endDate())}));
     }
 
+    // The old trip closes at once and the new one joins the rows later in the turn; the trip first in store
+    // order, neither of them, is never built in between.
+    void trainChangeBuildsOneDetail() {
+        Fixture f;
+        f.h.addTrip(u"ICE 9"_s, 86400, false);
+        Trip* old = f.h.addTrip(u"ICE 1"_s, 600, true);
+        TripSelection selection;
+        DetailPaneView pane(f.environment(), &selection);
+        pane.show();
+        QCOMPARE(pane.shownTrip(), old);
+        NewWidgets built(&pane);
+        old->setActive(false);
+        old->setEndDate(f.h.clock.now());
+        Trip* next = f.h.addTrip(u"ICE 2"_s, 0, true);
+        QCoreApplication::processEvents();
+        QCOMPARE(pane.shownTrip(), next);
+        QCOMPARE(built.count, 1);
+    }
+
     void runningTripCountsOnTheBeat() {
         Fixture f;
         Trip* trip = f.h.addTrip(u""_s, 3570, true);
@@ -170,6 +208,31 @@ private Q_SLOTS:
         QCOMPARE(view.cards().at(2)->value(), u"150 km/h"_s);
         view.hide();
         QVERIFY(!view.beat().isActive());
+    }
+
+    // The chart follows new samples while seen; minimised or hidden, it waits and catches up when back.
+    void chartFollowsSamplesWhileSeen_data() {
+        QTest::addColumn<bool>("minimise"); // else hide
+        QTest::newRow("minimised") << true;
+        QTest::newRow("hidden") << false;
+    }
+    void chartFollowsSamplesWhileSeen() {
+        QFETCH(bool, minimise);
+        Fixture f;
+        Trip* trip = f.h.addTrip(u"ICE 1"_s, 60, true);
+        TripDetailView view(trip, f.environment());
+        view.show();
+        const auto addSample = [&](int second) {
+            f.h.context()->insert(new SpeedSample(trip->startDate().addSecs(second), 100, trip));
+            QCoreApplication::processEvents();
+            return view.chart()->plot().points.size();
+        };
+        addSample(0);
+        QCOMPARE(addSample(10), 2);
+        minimise ? view.showMinimized() : view.hide();
+        QCOMPARE(addSample(20), 2);
+        view.showNormal();
+        QCOMPARE(view.chart()->plot().points.size(), 3);
     }
 
     void settingsView() {
@@ -330,6 +393,23 @@ private Q_SLOTS:
         QCOMPARE(scroll->height(), collapsedHeight);
     }
 
+    // The tone's keeper is told apart from the widget's other children, and follows the theme.
+    void toneFollowsThemeBesideChildren() {
+        QWidget widget;
+        QLabel child(&widget);
+        ViewStyle::setTone(&widget, ViewStyle::Tone::Green);
+        const QPalette light = QApplication::palette();
+        QPalette dark = light;
+        dark.setColor(QPalette::Window, Qt::black);
+        QApplication::setPalette(dark);
+        // Sent to every widget by a running event loop; a test has none running.
+        QEvent themeChange(QEvent::ApplicationPaletteChange);
+        QCoreApplication::sendEvent(&widget, &themeChange);
+        const QColor shown = widget.palette().color(QPalette::WindowText);
+        QApplication::setPalette(light);
+        QCOMPARE(shown, ViewStyle::colour(dark, ViewStyle::Tone::Green));
+    }
+
     void speedChart() {
         SpeedChartView chart;
         QCOMPARE(chart.message(), u"No data yet"_s);
@@ -347,6 +427,17 @@ private Q_SLOTS:
         const auto* speedAxis = static_cast<QValueAxis*>(drawn->axes(Qt::Vertical).first());
         QCOMPARE(speedAxis->min(), 0.0);
         QCOMPARE(speedAxis->max(), 220.0);
+        // The marks of a longer span replace the first ones.
+        samples.append(new SpeedSample(journeyStart.addSecs(600), 100, nullptr, &owner));
+        chart.setSamples(samples);
+        auto* timeAxis = static_cast<QCategoryAxis*>(drawn->axes(Qt::Horizontal).first());
+        QStringList marks;
+        for (const SpeedChartPlot::TimeMark& mark : chart.plot().timeAxis.marks) {
+            marks << mark.text;
+            QCOMPARE(timeAxis->endValue(mark.text), double(mark.msecsSinceEpoch));
+        }
+        QCOMPARE(timeAxis->categoriesLabels(), marks);
+        QCOMPARE(timeAxis->min(), double(journeyStart.toMSecsSinceEpoch()));
         chart.setSamples({});
         QCOMPARE(chart.message(), u"No data yet"_s);
     }
