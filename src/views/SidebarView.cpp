@@ -7,9 +7,9 @@
 #include "views/TripListView.h"
 #include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
+#include "views/ViewIcons.h"
 #include "views/ViewStyle.h"
 
-#include <QIcon>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
@@ -25,15 +25,6 @@ namespace {
 
 Trip* tripAt(const QModelIndex& index) {
     return qobject_cast<Trip*>(index.data(LiveQueryModel::RecordRole).value<QObject*>());
-}
-
-QIcon gearIcon() {
-    for (const QString& name : {u"preferences-system"_s, u"emblem-system"_s, u"settings-configure"_s}) {
-        if (QIcon::hasThemeIcon(name)) {
-            return QIcon::fromTheme(name);
-        }
-    }
-    return {};
 }
 
 } // namespace
@@ -62,7 +53,7 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setAttribute(Qt::WA_MacShowFocusRect, false);
 
-    auto* settings = new QListWidgetItem(gearIcon(), u"Settings"_s, m_links);
+    auto* settings = new QListWidgetItem(ViewIcons::settings(), u"Settings"_s, m_links);
     Q_UNUSED(settings)
     m_links->setFrameShape(QFrame::NoFrame);
     m_links->setFixedHeight(m_links->sizeHintForRow(0) + 2 * m_links->frameWidth() + 4);
@@ -71,7 +62,9 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     layout->setContentsMargins(4, 8, 4, 8);
     layout->setSpacing(4);
     layout->addWidget(header);
-    layout->addWidget(m_empty);
+    // The rows take the room below the header; without them the text does, at its top, so that it stays
+    // under the header and the settings link stays at the bottom.
+    layout->addWidget(m_empty, 1, Qt::AlignTop);
     layout->addWidget(m_list, 1);
     layout->addSpacing(8);
     layout->addWidget(m_links);
@@ -164,7 +157,7 @@ void SidebarView::showContextMenu(const QPoint& position) {
         return;
     }
     QMenu menu(this);
-    QAction* remove = menu.addAction(QIcon::fromTheme(u"user-trash"_s), u"Delete Trip"_s);
+    QAction* remove = menu.addAction(ViewIcons::deleteTrip(), u"Delete Trip"_s);
     QPointer<Trip> target(trip);
     if (menu.exec(m_list->viewport()->mapToGlobal(position)) == remove && target) {
         deleteTrip(target);

@@ -18,6 +18,7 @@
 #include "views/TripDetailView.h"
 #include "views/TripSelection.h"
 #include "views/TripText.h"
+#include "views/ViewIcons.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -27,6 +28,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
+#include <QListWidget>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -146,6 +148,33 @@ private Q_SLOTS:
         QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
         QCOMPARE(detail->timeTexts(), (QStringList{TripText::timeOfDayText(running->startDate()), u"\u2013"_s,
                                                    TripText::timeOfDayText(*running->endDate())}));
+    }
+
+    void emptySidebar() {
+        Fixture f;
+        const QStringList themePaths = QIcon::themeSearchPaths();
+        QIcon::setThemeSearchPaths({}); // a desktop without these icons: ours show
+        TripSelection selection;
+        SidebarView sidebar(f.h.context(), &selection);
+        sidebar.resize(220, 600);
+        sidebar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+        QLabel* header = nullptr;
+        QLabel* empty = nullptr;
+        for (QLabel* label : sidebar.findChildren<QLabel*>()) {
+            (label->text() == u"No trips yet"_s ? empty : header) = label;
+        }
+        // The text right under the header, the settings link at the bottom; a label taller than its text
+        // would draw the text in its middle, far from where the label begins.
+        QVERIFY(empty->isVisible());
+        QCOMPARE(header->height(), header->sizeHint().height());
+        QCOMPARE(empty->height(), empty->sizeHint().height());
+        QCOMPARE_LE(empty->geometry().top() - header->geometry().bottom(), 12);
+        auto* links = sidebar.findChild<QListWidget*>();
+        QCOMPARE_LE(sidebar.height() - links->geometry().bottom(), 16);
+        QVERIFY(!links->item(0)->icon().pixmap(16).isNull());
+        QVERIFY(!ViewIcons::deleteTrip().pixmap(16).isNull());
+        QIcon::setThemeSearchPaths(themePaths);
     }
 
     void runningTripCountsOnTheBeat() {
