@@ -7,6 +7,7 @@
 #include "store/LiveQueryModel.h"
 #include "store/SpeedSample.h"
 #include "views/ContentView.h"
+#include "views/Contrast.h"
 #include "views/DestinationSelector.h"
 #include "views/DetailPaneView.h"
 #include "views/SettingsView.h"
@@ -16,6 +17,7 @@
 #include "views/StopRow.h"
 #include "views/StopsView.h"
 #include "views/TripDetailView.h"
+#include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
 #include "views/TripText.h"
 #include "views/ViewIcons.h"
@@ -29,6 +31,7 @@
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
+#include <QPainter>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -175,6 +178,58 @@ private Q_SLOTS:
         QVERIFY(!links->item(0)->icon().pixmap(16).isNull());
         QVERIFY(!ViewIcons::deleteTrip().pixmap(16).isNull());
         QIcon::setThemeSearchPaths(themePaths);
+    }
+
+    void tripRowDelegate_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("selected");
+        QTest::newRow("light") << false << false;
+        QTest::newRow("light, selected") << false << true;
+        QTest::newRow("dark") << true << false;
+        QTest::newRow("dark, selected") << true << true;
+    }
+    void tripRowDelegate() {
+        QFETCH(bool, dark);
+        QFETCH(bool, selected);
+        QPalette palette = QApplication::style()->standardPalette();
+        if (dark) {
+            for (auto [role, colour] : {std::pair{QPalette::Window, 0x2b2b2b},
+                                        {QPalette::WindowText, 0xeeeeee},
+                                        {QPalette::Base, 0x1f1f1f},
+                                        {QPalette::Text, 0xeeeeee},
+                                        {QPalette::Highlight, 0x3d8ee6},
+                                        {QPalette::HighlightedText, 0xffffff}}) {
+                palette.setColor(role, QColor::fromRgb(QRgb(colour)));
+            }
+        }
+        const TripRowDelegate::BadgeColours badge = TripRowDelegate::badgeColours(palette, selected);
+        QCOMPARE_GE(Contrast::ratio(badge.text, badge.background), 4.5);
+        QCOMPARE(badge.background, palette.color(selected ? QPalette::HighlightedText : QPalette::Base));
+
+        // The current row, and the settings link, look the same with or without the focus: no outline that
+        // reads as a selection.
+        Fixture f;
+        f.h.addTrip(u"ICE 1"_s, 60, true);
+        TripSelection selection;
+        SidebarView sidebar(f.h.context(), &selection);
+        const auto paint = [&](QAbstractItemView* view, QStyle::State extra) {
+            QStyleOptionViewItem option;
+            option.initFrom(view);
+            option.palette = palette;
+            option.rect = QRect(0, 0, 220, 44);
+            option.widget = view;
+            option.state = QStyle::State_Enabled | QStyle::State_Active | extra;
+            option.state.setFlag(QStyle::State_Selected, selected);
+            QImage image(option.rect.size(), QImage::Format_ARGB32);
+            image.fill(palette.color(QPalette::Base));
+            QPainter painter(&image);
+            view->itemDelegate()->paint(&painter, option, view->model()->index(0, 0));
+            return image;
+        };
+        const QList<QAbstractItemView*> views{sidebar.tripList(), sidebar.findChild<QListWidget*>()};
+        for (QAbstractItemView* view : views) {
+            QCOMPARE(paint(view, QStyle::State_HasFocus), paint(view, {}));
+        }
     }
 
     void runningTripCountsOnTheBeat() {
