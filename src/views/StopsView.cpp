@@ -68,6 +68,7 @@ void StopsView::refresh() {
     while (m_rows.size() < count) {
         auto* row = new StopRow(m_environment, m_list);
         connect(row, &StopRow::expandedChanged, this, &StopsView::fitHeight);
+        connect(row, &StopRow::heightChanging, this, &StopsView::fitHeight);
         m_listLayout->insertWidget(m_listLayout->count() - 1, row);
         row->show(); // now, not later from the layout: fitHeight() below must count it
         m_rows.append(row);

@@ -32,6 +32,7 @@
 #include <QListView>
 #include <QListWidget>
 #include <QPainter>
+#include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QTest>
@@ -398,12 +399,31 @@ private Q_SLOTS:
         QCOMPARE(history.size(), 2);
         QVERIFY2(history.at(0).endsWith(u"+5"_s) && history.at(1).endsWith(u"+2"_s),
                  qPrintable(history.join(u"|"_s)));
+        // A poll keeps the row open and adds its new delay on top.
+        f.h.clock.advance(60);
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route(
+                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+7"_s)})));
+        QCOMPARE(stops.rows().at(2), row);
+        QVERIFY(row->isExpanded());
+        QCOMPARE(row->historyTexts().size(), 3);
         rows.at(0)->setExpanded(true);
         QCOMPARE(rows.at(0)->historyTexts(), QStringList{u"No delay history"_s});
         rows.at(0)->setExpanded(false);
         QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
         QVERIFY(!row->isExpanded());
         QCOMPARE(scroll->height(), collapsedHeight);
+
+        // With animations on, the row opens over a moment; the test ends it at once instead of waiting.
+        QApplication::setEffectEnabled(Qt::UI_General);
+        QApplication::setEffectEnabled(Qt::UI_AnimateCombo);
+        row->setExpanded(true);
+        QApplication::setEffectEnabled(Qt::UI_General, false);
+        auto* animation = row->findChild<QPropertyAnimation*>();
+        QCOMPARE(animation->state(), QAbstractAnimation::Running);
+        QCOMPARE(scroll->height(), collapsedHeight);
+        animation->setCurrentTime(animation->duration());
+        QVERIFY(scroll->height() > collapsedHeight);
     }
 
     void speedChart() {
