@@ -34,6 +34,7 @@
 #include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QValueAxis>
@@ -424,6 +425,51 @@ private Q_SLOTS:
         QCOMPARE(scroll->height(), collapsedHeight);
         animation->setCurrentTime(animation->duration());
         QVERIFY(scroll->height() > collapsedHeight);
+    }
+
+    void routeFollowsTheTrain_data() {
+        QTest::addColumn<bool>("routeFirst");
+        QTest::newRow("a trip shown with its route") << true;
+        QTest::newRow("the route comes while shown") << false;
+    }
+    void routeFollowsTheTrain() {
+        QFETCH(bool, routeFirst);
+        Fixture f;
+        const auto tickAt = [&](int current) {
+            QList<StopDoc> docs;
+            for (int i = 0; i < 20; ++i) {
+                docs << stop(QString::number(8000300 + i), i < current);
+            }
+            f.tick(reached(u"ICE 1"_s), TripOutcome::success(route(docs)));
+        };
+        if (routeFirst) {
+            tickAt(12);
+        }
+        StopsView stops(f.environment());
+        stops.resize(500, 400);
+        stops.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&stops));
+        if (!routeFirst) {
+            tickAt(12);
+        }
+        QScrollArea* scroll = stops.findChild<QScrollArea*>();
+        const auto inView = [&](int index) {
+            const StopRow* row = stops.rows().at(index);
+            return scroll->viewport()->rect().contains(
+                QRect(row->mapTo(scroll->viewport(), QPoint()), row->size()));
+        };
+        QVERIFY(inView(12));
+        tickAt(14); // the train moves on: the list follows it
+        QVERIFY(inView(14));
+
+        scroll->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum); // the user looks back
+        QVERIFY(inView(0));
+        f.h.clock.advance(29);
+        tickAt(15);
+        QVERIFY(inView(0) && !inView(15)); // no jump while the user looks
+        f.h.clock.advance(1);
+        tickAt(16);
+        QVERIFY(inView(16));
     }
 
     void speedChart() {
