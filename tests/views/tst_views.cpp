@@ -23,6 +23,7 @@
 #include "views/ViewIcons.h"
 
 #include <QAbstractButton>
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QChart>
 #include <QChartView>
@@ -36,6 +37,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QSvgGenerator>
 #include <QTest>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -153,6 +155,36 @@ private Q_SLOTS:
         QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
         QCOMPARE(detail->timeTexts(), (QStringList{TripText::timeOfDayText(running->startDate()), u"\u2013"_s,
                                                    TripText::timeOfDayText(*running->endDate())}));
+    }
+
+    void sidebarChoices() {
+        Fixture f;
+        f.h.addTrip(u"ICE 1"_s, 60, true);
+        Trip* unnamed = f.h.addTrip(u""_s, 6000, false);
+        ContentView window(f.environment());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QListView* list = window.sidebar()->tripList();
+        // The rows as drawn, as text: the running trip's badge, a name for a trip without one.
+        QBuffer drawn;
+        QSvgGenerator svg;
+        svg.setOutputDevice(&drawn);
+        {
+            QPainter painter(&svg);
+            list->viewport()->render(&painter);
+        }
+        QVERIFY(drawn.data().contains(">Active<") && drawn.data().contains(">Unknown Train<"));
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(window.selection()->tripID(), unnamed->id());
+        QCOMPARE(window.detailPane()->shownTrip(), unnamed);
+        auto* links = window.sidebar()->findChild<QListWidget*>();
+        QTest::mouseClick(links->viewport(), Qt::LeftButton, {},
+                          links->visualItemRect(links->item(0)).center());
+        QVERIFY(window.settingsView() != nullptr && window.settingsView()->isVisible());
+        QCOMPARE(window.selection()->tripID(), std::nullopt);
+        QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
     }
 
     void emptySidebar() {
