@@ -7,14 +7,15 @@
 #include "views/TripListView.h"
 #include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
+#include "views/ViewIcons.h"
 #include "views/ViewStyle.h"
 
-#include <QIcon>
 #include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace quendle2 {
@@ -27,14 +28,17 @@ Trip* tripAt(const QModelIndex& index) {
     return qobject_cast<Trip*>(index.data(LiveQueryModel::RecordRole).value<QObject*>());
 }
 
-QIcon gearIcon() {
-    for (const QString& name : {u"preferences-system"_s, u"emblem-system"_s, u"settings-configure"_s}) {
-        if (QIcon::hasThemeIcon(name)) {
-            return QIcon::fromTheme(name);
-        }
+/// The settings link without Fusion's focus outline, which on its own reads as a selected link.
+class LinkDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->state &= ~QStyle::State_HasFocus;
     }
-    return {};
-}
+};
 
 } // namespace
 
@@ -62,8 +66,9 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setAttribute(Qt::WA_MacShowFocusRect, false);
 
-    auto* settings = new QListWidgetItem(gearIcon(), u"Settings"_s, m_links);
+    auto* settings = new QListWidgetItem(ViewIcons::settings(), u"Settings"_s, m_links);
     Q_UNUSED(settings)
+    m_links->setItemDelegate(new LinkDelegate(m_links));
     m_links->setFrameShape(QFrame::NoFrame);
     m_links->setFixedHeight(m_links->sizeHintForRow(0) + 2 * m_links->frameWidth() + 4);
 
@@ -71,7 +76,9 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     layout->setContentsMargins(4, 8, 4, 8);
     layout->setSpacing(4);
     layout->addWidget(header);
-    layout->addWidget(m_empty);
+    // The rows take the room below the header; without them the text does, at its top, so that it stays
+    // under the header and the settings link stays at the bottom.
+    layout->addWidget(m_empty, 1, Qt::AlignTop);
     layout->addWidget(m_list, 1);
     layout->addSpacing(8);
     layout->addWidget(m_links);
@@ -164,7 +171,7 @@ void SidebarView::showContextMenu(const QPoint& position) {
         return;
     }
     QMenu menu(this);
-    QAction* remove = menu.addAction(QIcon::fromTheme(u"user-trash"_s), u"Delete Trip"_s);
+    QAction* remove = menu.addAction(ViewIcons::deleteTrip(), u"Delete Trip"_s);
     QPointer<Trip> target(trip);
     if (menu.exec(m_list->viewport()->mapToGlobal(position)) == remove && target) {
         deleteTrip(target);

@@ -6,10 +6,13 @@
 #include "views/TripText.h"
 #include "views/ViewStyle.h"
 
+#include <QApplication>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPropertyAnimation>
+#include <QStyle>
 
 #include <algorithm>
 
@@ -20,6 +23,7 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int historyTimeWidth = 60;
+constexpr int historyAnimationMilliseconds = 180;
 
 QLabel* label(QWidget* parent, ViewStyle::Font font, ViewStyle::Tone tone = ViewStyle::Tone::Primary) {
     auto* result = new QLabel(parent);
@@ -42,7 +46,8 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     , m_target(new RouteGlyph(RouteGlyph::Kind::Target, m_header))
     , m_chevron(new RouteGlyph(RouteGlyph::Kind::Chevron, m_header))
     , m_history(new QWidget(this))
-    , m_historyLayout(new QVBoxLayout(m_history)) {
+    , m_historyLayout(new QVBoxLayout(m_history))
+    , m_historyAnimation(new QPropertyAnimation(m_history, "maximumHeight", this)) {
     const ViewStyle::Tone dim = ViewStyle::Tone::Secondary;
 
     m_name = label(m_header, ViewStyle::Font::Body);
@@ -89,13 +94,20 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     header->addWidget(m_target, 0, Qt::AlignTop);
     header->addWidget(m_chevron, 0, Qt::AlignTop);
 
-    m_historyLayout->setContentsMargins(16, 0, 0, 0);
+    // Its gap to the header is its own margin, not the column's spacing, so that it opens from nothing.
+    m_historyLayout->setContentsMargins(16, 4, 0, 0);
     m_historyLayout->setSpacing(2);
     m_history->hide();
+    connect(m_historyAnimation, &QPropertyAnimation::valueChanged, this, &StopRow::heightChanging);
+    connect(m_historyAnimation, &QPropertyAnimation::finished, this, [this] {
+        m_history->setVisible(m_expanded);
+        // Lines that join later (a poll while open) must not be cut off at the height it had.
+        m_history->setMaximumHeight(QWIDGETSIZE_MAX);
+    });
 
     auto* content = new QVBoxLayout;
     content->setContentsMargins(0, 4, 0, 4);
-    content->setSpacing(4);
+    content->setSpacing(0);
     content->addWidget(m_header);
     content->addWidget(m_history);
 
@@ -143,8 +155,27 @@ void StopRow::setExpanded(bool expanded) {
     if (expanded) {
         reloadHistory();
     }
-    m_history->setVisible(expanded);
+    showHistory(expanded);
     Q_EMIT expandedChanged(expanded);
+}
+
+void StopRow::showHistory(bool shown) {
+    const int from =
+        m_history->isHidden() ? 0 : std::min(m_history->maximumHeight(), m_history->sizeHint().height());
+    m_historyAnimation->stop();
+    const bool animated = QApplication::isEffectEnabled(Qt::UI_AnimateCombo) &&
+                          style()->styleHint(QStyle::SH_Widget_Animation_Duration, nullptr, this) > 0;
+    if (!animated) {
+        m_history->setMaximumHeight(QWIDGETSIZE_MAX);
+        m_history->setVisible(shown);
+        return;
+    }
+    m_history->setMaximumHeight(from);
+    m_history->show();
+    m_historyAnimation->setDuration(historyAnimationMilliseconds);
+    m_historyAnimation->setStartValue(from);
+    m_historyAnimation->setEndValue(shown ? m_history->sizeHint().height() : 0);
+    m_historyAnimation->start();
 }
 
 RoutePresentation::Marker StopRow::marker() const {

@@ -9,6 +9,7 @@
 #include <optional>
 
 class QLabel;
+class QPropertyAnimation;
 class QVBoxLayout;
 
 namespace quendle2 {
@@ -35,12 +36,16 @@ public:
 
 Q_SIGNALS:
     void expandedChanged(bool expanded);
+    /// The history is opening or closing: the row is taller or shorter than a moment ago.
+    void heightChanging();
 
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void reloadHistory();
+    /// Opens or closes the history: at once when the desktop turns animations off, else over a short moment.
+    void showHistory(bool shown);
 
     ViewEnvironment m_environment;
     std::optional<TrainService::TripStop> m_stop;
@@ -60,6 +65,7 @@ private:
     RouteGlyph* m_chevron;
     QWidget* m_history;
     QVBoxLayout* m_historyLayout;
+    QPropertyAnimation* m_historyAnimation;
     QStringList m_historyTexts;
 };
 

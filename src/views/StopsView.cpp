@@ -1,5 +1,6 @@
 #include "views/StopsView.h"
 
+#include "platform/Clock.h"
 #include "service/TrainService.h"
 #include "views/RoutePresentation.h"
 #include "views/ServiceObserver.h"
@@ -8,6 +9,7 @@
 
 #include <QLabel>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 namespace quendle2 {
@@ -40,6 +42,12 @@ StopsView::StopsView(const ViewEnvironment& environment, QWidget* parent)
     m_scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_scroll->setMaximumHeight(maximumListHeight);
+    // Only the user triggers slider actions (wheel, drag, keys, clicks on the bar); the list's own scrolling
+    // and the range changes of a refresh set the value directly.
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+        const Clock& clock = m_environment.clock != nullptr ? *m_environment.clock : Clock::system();
+        m_userScrolledAt = clock.now();
+    });
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -68,6 +76,7 @@ void StopsView::refresh() {
     while (m_rows.size() < count) {
         auto* row = new StopRow(m_environment, m_list);
         connect(row, &StopRow::expandedChanged, this, &StopsView::fitHeight);
+        connect(row, &StopRow::heightChanging, this, &StopsView::fitHeight);
         m_listLayout->insertWidget(m_listLayout->count() - 1, row);
         row->show(); // now, not later from the layout: fitHeight() below must count it
         m_rows.append(row);
@@ -81,6 +90,30 @@ void StopsView::refresh() {
         m_rows[i]->setStop(stops[static_cast<std::size_t>(i)], i, service->currentStopIndex(), target);
     }
     fitHeight();
+    if (service->currentStopIndex() != m_followedStop) {
+        followCurrentStop();
+    }
+}
+
+void StopsView::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_followedStop.reset(); // a trip shown anew starts where the train is
+    followCurrentStop();
+}
+
+void StopsView::followCurrentStop() {
+    const TrainService* service = m_observer->service();
+    const std::optional<qsizetype> current = service != nullptr ? service->currentStopIndex() : std::nullopt;
+    if (!current || *current >= m_rows.size()) {
+        return;
+    }
+    const Clock& clock = m_environment.clock != nullptr ? *m_environment.clock : Clock::system();
+    if (m_userScrolledAt && Clock::secondsBetween(*m_userScrolledAt, clock.now()) < userScrollHoldSeconds) {
+        return;
+    }
+    m_followedStop = current;
+    // A third of the box above and below: the stops just passed and the next ones show too.
+    m_scroll->ensureWidgetVisible(m_rows.at(*current), 0, m_scroll->viewport()->height() / 3);
 }
 
 void StopsView::fitHeight() {

@@ -2,6 +2,7 @@
 
 #include "store/LiveQueryModel.h"
 #include "store/Trip.h"
+#include "views/Contrast.h"
 #include "views/TripText.h"
 #include "views/ViewStyle.h"
 
@@ -15,6 +16,8 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 constexpr int padding = 6;
+/// Room between the badge's text and its pill's edge.
+constexpr int pillInset = 4;
 
 Trip* tripAt(const QModelIndex& index) {
     return qobject_cast<Trip*>(index.data(LiveQueryModel::RecordRole).value<QObject*>());
@@ -22,11 +25,20 @@ Trip* tripAt(const QModelIndex& index) {
 
 } // namespace
 
+TripRowDelegate::BadgeColours TripRowDelegate::badgeColours(const QPalette& palette, bool selected) {
+    const QColor background = palette.color(selected ? QPalette::HighlightedText : QPalette::Base);
+    return {Contrast::readableOn(ViewStyle::colour(palette, ViewStyle::Tone::Green), background), background,
+            selected};
+}
+
 void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                             const QModelIndex& index) const {
     QStyleOptionViewItem panel = option;
     initStyleOption(&panel, index);
     panel.text.clear();
+    // Fusion outlines the current row even when nothing is selected, which reads as a faint selection; the
+    // keyboard still moves the current row, and the selection it makes shows.
+    panel.state &= ~QStyle::State_HasFocus;
     QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &panel, painter, option.widget);
 
@@ -47,10 +59,22 @@ void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QRect titleArea = area;
     if (trip->active()) {
         const QString badge = u"Active"_s;
+        const BadgeColours badgeLook = badgeColours(colours, selected);
+        const QFontMetrics metrics(caption);
+        const int width = metrics.horizontalAdvance(badge);
+        const QRect textRect(area.right() - pillInset - width, area.center().y() - metrics.height() / 2,
+                             width, metrics.height());
         painter->setFont(caption);
-        painter->setPen(ViewStyle::colour(colours, ViewStyle::Tone::Green));
-        painter->drawText(area, Qt::AlignRight | Qt::AlignVCenter, badge);
-        titleArea.setRight(area.right() - QFontMetrics(caption).horizontalAdvance(badge) - padding);
+        if (badgeLook.pill) {
+            const QRect pill = textRect.adjusted(-pillInset, -1, pillInset, 1);
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(badgeLook.background);
+            painter->drawRoundedRect(pill, pill.height() / 2.0, pill.height() / 2.0);
+        }
+        painter->setPen(badgeLook.text);
+        painter->drawText(textRect, Qt::AlignCenter, badge);
+        titleArea.setRight(textRect.left() - pillInset - padding);
     }
     const QFontMetrics bodyMetrics(body);
     const QFontMetrics captionMetrics(caption);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QStyledItemDelegate>
 
 namespace quendle2 {
@@ -9,6 +10,15 @@ class TripRowDelegate final : public QStyledItemDelegate {
     Q_OBJECT
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
+
+    /// The "Active" badge's text and what it stands on: the list's base, or on a selected row a pill of the
+    /// highlighted-text colour, since green on the selection colour is barely legible.
+    struct BadgeColours {
+        QColor text;
+        QColor background;
+        bool pill = false;
+    };
+    static BadgeColours badgeColours(const QPalette& palette, bool selected);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;

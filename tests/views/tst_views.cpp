@@ -7,6 +7,7 @@
 #include "store/LiveQueryModel.h"
 #include "store/SpeedSample.h"
 #include "views/ContentView.h"
+#include "views/Contrast.h"
 #include "views/DestinationSelector.h"
 #include "views/DetailPaneView.h"
 #include "views/SettingsView.h"
@@ -16,12 +17,15 @@
 #include "views/StopRow.h"
 #include "views/StopsView.h"
 #include "views/TripDetailView.h"
+#include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
 #include "views/TripText.h"
+#include "views/ViewIcons.h"
 #include "views/ViewStyle.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QBuffer>
 #include <QButtonGroup>
 #include <QCategoryAxis>
 #include <QChart>
@@ -30,8 +34,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QListView>
+#include <QListWidget>
+#include <QPainter>
+#include <QPropertyAnimation>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
+#include <QSvgGenerator>
 #include <QTest>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -184,6 +193,115 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(pane.shownTrip(), next);
         QCOMPARE(built.count, 1);
+    }
+
+    void sidebarChoices() {
+        Fixture f;
+        f.h.addTrip(u"ICE 1"_s, 60, true);
+        Trip* unnamed = f.h.addTrip(u""_s, 6000, false);
+        ContentView window(f.environment());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QListView* list = window.sidebar()->tripList();
+        // The rows as drawn, as text: the running trip's badge, a name for a trip without one.
+        QBuffer drawn;
+        QSvgGenerator svg;
+        svg.setOutputDevice(&drawn);
+        {
+            QPainter painter(&svg);
+            list->viewport()->render(&painter);
+        }
+        QVERIFY(drawn.data().contains(">Active<") && drawn.data().contains(">Unknown Train<"));
+
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(window.selection()->tripID(), unnamed->id());
+        QCOMPARE(window.detailPane()->shownTrip(), unnamed);
+        auto* links = window.sidebar()->findChild<QListWidget*>();
+        QTest::mouseClick(links->viewport(), Qt::LeftButton, {},
+                          links->visualItemRect(links->item(0)).center());
+        QVERIFY(window.settingsView() != nullptr && window.settingsView()->isVisible());
+        QCOMPARE(window.selection()->tripID(), std::nullopt);
+        QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
+    }
+
+    void emptySidebar() {
+        Fixture f;
+        const QStringList themePaths = QIcon::themeSearchPaths();
+        QIcon::setThemeSearchPaths({}); // a desktop without these icons: ours show
+        TripSelection selection;
+        SidebarView sidebar(f.h.context(), &selection);
+        sidebar.resize(220, 600);
+        sidebar.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
+        QLabel* header = nullptr;
+        QLabel* empty = nullptr;
+        for (QLabel* label : sidebar.findChildren<QLabel*>()) {
+            (label->text() == u"No trips yet"_s ? empty : header) = label;
+        }
+        // The text right under the header, the settings link at the bottom; a label taller than its text
+        // would draw the text in its middle, far from where the label begins.
+        QVERIFY(empty->isVisible());
+        QCOMPARE(header->height(), header->sizeHint().height());
+        QCOMPARE(empty->height(), empty->sizeHint().height());
+        QCOMPARE_LE(empty->geometry().top() - header->geometry().bottom(), 12);
+        auto* links = sidebar.findChild<QListWidget*>();
+        QCOMPARE_LE(sidebar.height() - links->geometry().bottom(), 16);
+        QVERIFY(!links->item(0)->icon().pixmap(16).isNull());
+        QVERIFY(!ViewIcons::deleteTrip().pixmap(16).isNull());
+        QIcon::setThemeSearchPaths(themePaths);
+    }
+
+    void tripRowDelegate_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("selected");
+        QTest::newRow("light") << false << false;
+        QTest::newRow("light, selected") << false << true;
+        QTest::newRow("dark") << true << false;
+        QTest::newRow("dark, selected") << true << true;
+    }
+    void tripRowDelegate() {
+        QFETCH(bool, dark);
+        QFETCH(bool, selected);
+        QPalette palette = QApplication::style()->standardPalette();
+        if (dark) {
+            for (auto [role, colour] : {std::pair{QPalette::Window, 0x2b2b2b},
+                                        {QPalette::WindowText, 0xeeeeee},
+                                        {QPalette::Base, 0x1f1f1f},
+                                        {QPalette::Text, 0xeeeeee},
+                                        {QPalette::Highlight, 0x3d8ee6},
+                                        {QPalette::HighlightedText, 0xffffff}}) {
+                palette.setColor(role, QColor::fromRgb(QRgb(colour)));
+            }
+        }
+        const TripRowDelegate::BadgeColours badge = TripRowDelegate::badgeColours(palette, selected);
+        QCOMPARE_GE(Contrast::ratio(badge.text, badge.background), 4.5);
+        QCOMPARE(badge.background, palette.color(selected ? QPalette::HighlightedText : QPalette::Base));
+
+        // The current row, and the settings link, look the same with or without the focus: no outline that
+        // reads as a selection.
+        Fixture f;
+        f.h.addTrip(u"ICE 1"_s, 60, true);
+        TripSelection selection;
+        SidebarView sidebar(f.h.context(), &selection);
+        const auto paint = [&](QAbstractItemView* view, QStyle::State extra) {
+            QStyleOptionViewItem option;
+            option.initFrom(view);
+            option.palette = palette;
+            option.rect = QRect(0, 0, 220, 44);
+            option.widget = view;
+            option.state = QStyle::State_Enabled | QStyle::State_Active | extra;
+            option.state.setFlag(QStyle::State_Selected, selected);
+            QImage image(option.rect.size(), QImage::Format_ARGB32);
+            image.fill(palette.color(QPalette::Base));
+            QPainter painter(&image);
+            view->itemDelegate()->paint(&painter, option, view->model()->index(0, 0));
+            return image;
+        };
+        const QList<QAbstractItemView*> views{sidebar.tripList(), sidebar.findChild<QListWidget*>()};
+        for (QAbstractItemView* view : views) {
+            QCOMPARE(paint(view, QStyle::State_HasFocus), paint(view, {}));
+        }
     }
 
     void runningTripCountsOnTheBeat() {
@@ -385,12 +503,76 @@ private Q_SLOTS:
         QCOMPARE(history.size(), 2);
         QVERIFY2(history.at(0).endsWith(u"+5"_s) && history.at(1).endsWith(u"+2"_s),
                  qPrintable(history.join(u"|"_s)));
+        // A poll keeps the row open and adds its new delay on top.
+        f.h.clock.advance(60);
+        f.tick(reached(u"ICE 1"_s),
+               TripOutcome::success(route(
+                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+7"_s)})));
+        QCOMPARE(stops.rows().at(2), row);
+        QVERIFY(row->isExpanded());
+        QCOMPARE(row->historyTexts().size(), 3);
         rows.at(0)->setExpanded(true);
         QCOMPARE(rows.at(0)->historyTexts(), QStringList{u"No delay history"_s});
         rows.at(0)->setExpanded(false);
         QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
         QVERIFY(!row->isExpanded());
         QCOMPARE(scroll->height(), collapsedHeight);
+
+        // With animations on, the row opens over a moment; the test ends it at once instead of waiting.
+        QApplication::setEffectEnabled(Qt::UI_General);
+        QApplication::setEffectEnabled(Qt::UI_AnimateCombo);
+        row->setExpanded(true);
+        QApplication::setEffectEnabled(Qt::UI_General, false);
+        auto* animation = row->findChild<QPropertyAnimation*>();
+        QCOMPARE(animation->state(), QAbstractAnimation::Running);
+        QCOMPARE(scroll->height(), collapsedHeight);
+        animation->setCurrentTime(animation->duration());
+        QVERIFY(scroll->height() > collapsedHeight);
+    }
+
+    void routeFollowsTheTrain_data() {
+        QTest::addColumn<bool>("routeFirst");
+        QTest::newRow("a trip shown with its route") << true;
+        QTest::newRow("the route comes while shown") << false;
+    }
+    void routeFollowsTheTrain() {
+        QFETCH(bool, routeFirst);
+        Fixture f;
+        const auto tickAt = [&](int current) {
+            QList<StopDoc> docs;
+            for (int i = 0; i < 20; ++i) {
+                docs << stop(QString::number(8000300 + i), i < current);
+            }
+            f.tick(reached(u"ICE 1"_s), TripOutcome::success(route(docs)));
+        };
+        if (routeFirst) {
+            tickAt(12);
+        }
+        StopsView stops(f.environment());
+        stops.resize(500, 400);
+        stops.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&stops));
+        if (!routeFirst) {
+            tickAt(12);
+        }
+        QScrollArea* scroll = stops.findChild<QScrollArea*>();
+        const auto inView = [&](int index) {
+            const StopRow* row = stops.rows().at(index);
+            return scroll->viewport()->rect().contains(
+                QRect(row->mapTo(scroll->viewport(), QPoint()), row->size()));
+        };
+        QVERIFY(inView(12));
+        tickAt(14); // the train moves on: the list follows it
+        QVERIFY(inView(14));
+
+        scroll->verticalScrollBar()->triggerAction(QAbstractSlider::SliderToMinimum); // the user looks back
+        QVERIFY(inView(0));
+        f.h.clock.advance(29);
+        tickAt(15);
+        QVERIFY(inView(0) && !inView(15)); // no jump while the user looks
+        f.h.clock.advance(1);
+        tickAt(16);
+        QVERIFY(inView(16));
     }
 
     // The tone's keeper is told apart from the widget's other children, and follows the theme.

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <QIcon>
+
+namespace quendle2::ViewIcons {
+
+/// The desktop theme's gear, or ours when the theme has none.
+QIcon settings();
+/// The desktop theme's trash, or ours when the theme has none.
+QIcon deleteTrip();
+
+} // namespace quendle2::ViewIcons
