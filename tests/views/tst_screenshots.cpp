@@ -1,5 +1,6 @@
-// Renders the main window over a scripted store to PNG files in the build folder: the trip list, a running
-// trip with its chart and route, and the settings. The README's screenshots are these files.
+// Renders the main window over a scripted store to PNG files in the build folder, reached the way a person
+// reaches them: an empty store, a running trip with its chart and route, a past trip, the settings, a
+// narrow window and a dark desktop. The README's screenshots are these files.
 #include "ServiceTestSupport.h"
 #include "service/AppStore.h"
 #include "store/SpeedSample.h"
@@ -14,7 +15,9 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QListView>
+#include <QListWidget>
 #include <QSet>
 #include <QTest>
 
@@ -58,28 +61,72 @@ private:
         return palette;
     }
 
+    /// Where `widget` sits in `window`'s coordinates.
+    static QRect placeIn(const QWidget* widget, const QWidget* window) {
+        return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    }
+
+    /// Where a label's text is drawn, in `window`'s coordinates: a label may be much taller than its text.
+    static QRect textIn(const QLabel* label, const QWidget* window) {
+        const QRect text = label->fontMetrics().boundingRect(
+            label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text());
+        return text.translated(label->mapTo(window, QPoint(0, 0)));
+    }
+
+    static QLabel* labelWithText(const QWidget* window, const QString& text) {
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            if (label->text() == text && label->isVisibleTo(window)) {
+                return label;
+            }
+        }
+        return nullptr;
+    }
+
+    static void clickRow(QAbstractItemView* view, const QModelIndex& index) {
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
+    }
+
 private Q_SLOTS:
+    void emptyStore() {
+        Harness h;
+        AppStore appStore(h.service.release());
+        ContentView window({h.context(), &appStore, &h.clock});
+        window.resize(1040, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCoreApplication::processEvents();
+        // What a new user reads first belongs together: the list's title, and that it is empty.
+        const QLabel* header = labelWithText(&window, u"Current & Recent Trips"_s);
+        const QLabel* empty = labelWithText(&window, u"No trips yet"_s);
+        QVERIFY(header != nullptr && empty != nullptr);
+        const int gap = textIn(empty, &window).top() - textIn(header, &window).bottom();
+        QVERIFY2(gap >= 0 && gap <= 40, qPrintable(u"gap %1 px"_s.arg(gap)));
+        save(window, u"empty.png"_s);
+    }
+
     void render() {
         Harness h;
         TrainService* service = h.service.get();
         AppStore appStore(h.service.release());
         ModelContext* context = h.context();
 
+        // One journey throughout: the captured route of an ICE from Chur to Frankfurt, joined two hours
+        // before the moment shown, which lies between Basel Badischer Bahnhof and Freiburg.
+        QFile document(QStringLiteral(QUENDLE2_TEST_DATA "/trip-2025-12.json"));
+        QVERIFY(document.open(QIODevice::ReadOnly));
+        const ICETripInfo info = decodeTrip(document.readAll());
+        const QDateTime now(QDate(2025, 12, 28), QTime(19, 40), Qt::UTC);
+        h.clock.set(now.addSecs(-7200));
+
         // Three earlier journeys, one without a train number.
         const QStringList earlier{u"ICE 578"_s, u""_s, u"ICE 1007"_s};
         for (int i = 0; i < earlier.size(); ++i) {
-            auto* trip =
-                new Trip(h.clock.now().addDays(-(i + 1) * 3).addSecs(-3600 * i), earlier.at(i), false);
+            auto* trip = new Trip(now.addDays(-(i + 1) * 3).addSecs(-3600 * (i + 2)), earlier.at(i), false);
             trip->setEndDate(trip->startDate().addSecs(3 * 3600 + 1200 * i));
             trip->setMaxSpeed(248.6 + i * 10);
             trip->setAvgSpeed(163.2 - i * 9);
             context->insert(trip);
         }
-        // The running journey: two hours of samples, then the portal's route with its delays.
-        QFile document(QStringLiteral(QUENDLE2_TEST_DATA "/trip-2025-12.json"));
-        QVERIFY(document.open(QIODevice::ReadOnly));
-        const ICETripInfo info = decodeTrip(document.readAll());
-        h.clock.advance(-7200);
         h.client->queueStatus(reached(u"ICE 272"_s, 0));
         h.client->queueTrip(TripOutcome::success(info));
         service->tick();
@@ -92,7 +139,7 @@ private Q_SLOTS:
         }
         running->setMaxSpeed(running->positiveSpeedStats().maximum);
         running->setAvgSpeed(running->positiveSpeedStats().average);
-        h.clock.advance(7200);
+        h.clock.set(now);
         h.client->queueStatus(reached(u"ICE 272"_s, 231));
         h.client->queueTrip(TripOutcome::success(info));
         service->tick();
@@ -104,16 +151,33 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         TripDetailView* detail = window.detailPane()->detailView();
         QCOMPARE(detail->trip(), running);
-        detail->stopsView()->rows().at(2)->setExpanded(true);
+        QCoreApplication::processEvents();
+        // The route box shows where the train is, not only where the journey began.
+        const QList<StopRow*> rows = detail->stopsView()->rows();
+        const qsizetype current = service->currentStopIndex().value_or(-1);
+        QVERIFY(current > 2 && current < rows.size());
+        const QWidget* routeBox = rows.at(current)->parentWidget()->parentWidget();
+        QVERIFY(routeBox->rect().contains(placeIn(rows.at(current), routeBox)));
+        rows.at(current - 1)->setExpanded(true);
         save(window, u"running-trip.png"_s);
 
+        // Through the window as a person uses it: a click on a past trip, then on the Settings link.
         QListView* list = window.sidebar()->tripList();
-        list->selectionModel()->select(list->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
+        clickRow(list, list->model()->index(2, 0));
         QVERIFY(window.detailPane()->shownTrip() != running);
         save(window, u"trip-list.png"_s);
 
-        window.showSettings();
+        auto* links = window.sidebar()->findChild<QListWidget*>();
+        QVERIFY(links != nullptr);
+        clickRow(links, links->model()->index(0, 0));
+        QVERIFY(window.settingsView() != nullptr);
+        QVERIFY(!list->selectionModel()->hasSelection());
         save(window, u"settings.png"_s);
+
+        // A narrow window still shows the whole running trip.
+        clickRow(list, list->model()->index(0, 0));
+        window.resize(800, 700);
+        save(window, u"narrow.png"_s);
 
         // A dark desktop: every colour comes from the palette, none is fixed to a light background.
         QApplication::setStyle(u"Fusion"_s);
