@@ -23,6 +23,10 @@ struct Fixture {
         service->tick();
         QCoreApplication::processEvents(); // the store commits, live queries and views catch up
     }
+    /// A poll of ICE 1 on the given route.
+    void tickRoute(const QList<StopDoc>& stops) {
+        tick(reached(u"ICE 1"_s), TripOutcome::success(route(stops)));
+    }
     ViewEnvironment environment() { return {h.context(), &appStore, &h.clock}; }
 
     Harness h;
