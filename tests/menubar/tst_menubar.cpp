@@ -219,7 +219,8 @@ private Q_SLOTS:
         QTEST(decision.restoreFirstWindow, "restore");
     }
 
-    void rebuildsFollowNotifications() {
+    // Notifications and clicks reach the manager; a click carries the host's activation token.
+    void managerFollowsNotificationsAndClicks() {
         Bar bar;
         AppStore store(new TrainService(nullptr));
         const auto manager = bar.manage(&store);
@@ -248,6 +249,38 @@ private Q_SLOTS:
         context->refuseWrites(false);
         QVERIFY(context->save());
         QVERIFY(bar.item->warning().isEmpty());
+
+        int requests = 0;
+        const auto observer = NotificationCenter::defaultCenter().addObserver(
+            Notification::OpenMainWindowRequested, [&] { ++requests; });
+        log.lines().clear();
+        // No window: a new one is asked for, and the token waits where the window's first activation looks.
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+        bar.item->token = u"wayland-1"_s;
+        Q_EMIT bar.item->clicked();
+        NotificationCenter::defaultCenter().removeObserver(observer);
+        QCOMPARE(requests, 1);
+        QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
+        QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
+        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), "wayland-1");
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+
+        // With windows, only the application's own, first in the list, is brought forward, with the token.
+        QWidget first;
+        QWidget second;
+        QList<std::pair<QWidget*, QString>> broughtForward;
+        manager->setUserWindows({[&] {
+                                     return QList<QWidget*>{&first, &second};
+                                 },
+                                 [&](QWidget* window, const QString& token) {
+                                     broughtForward.append({window, token});
+                                 }});
+        bar.item->token = u"wayland-2"_s;
+        Q_EMIT bar.item->clicked();
+        Q_EMIT bar.item->clicked(); // a token serves one click
+        QCOMPARE(broughtForward,
+                 (QList<std::pair<QWidget*, QString>>{{&first, u"wayland-2"_s}, {&first, {}}}));
+        QCOMPARE(requests, 1);
     }
 
     void rebuildUsesStoredSettingsAndLogs() {
@@ -276,43 +309,6 @@ private Q_SLOTS:
         QCOMPARE(log.lines().first(),
                  u"Rebuild menubar: connected=false lastStatusAge=2.50s speed=106.3 wifi=high"_s);
         QCOMPARE(bar.item->title(), u"Disconnected"_s);
-    }
-
-    void clickCarriesTheHostsToken() {
-        Bar bar;
-        AppStore store(new TrainService(nullptr));
-        const auto manager = bar.manage(&store);
-        int requests = 0;
-        const auto observer = NotificationCenter::defaultCenter().addObserver(
-            Notification::OpenMainWindowRequested, [&] { ++requests; });
-        StatusBarLog log;
-        // No window: a new one is asked for, and the token waits where the window's first activation looks.
-        qunsetenv("XDG_ACTIVATION_TOKEN");
-        bar.item->token = u"wayland-1"_s;
-        Q_EMIT bar.item->clicked();
-        NotificationCenter::defaultCenter().removeObserver(observer);
-        QCOMPARE(requests, 1);
-        QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
-        QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
-        QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), "wayland-1");
-        qunsetenv("XDG_ACTIVATION_TOKEN");
-
-        // With windows, only the application's own, first in the list, is brought forward, with the token.
-        QWidget first;
-        QWidget second;
-        QList<std::pair<QWidget*, QString>> broughtForward;
-        manager->setUserWindows({[&] {
-                                     return QList<QWidget*>{&first, &second};
-                                 },
-                                 [&](QWidget* window, const QString& token) {
-                                     broughtForward.append({window, token});
-                                 }});
-        bar.item->token = u"wayland-2"_s;
-        Q_EMIT bar.item->clicked();
-        Q_EMIT bar.item->clicked(); // a token serves one click
-        QCOMPARE(broughtForward,
-                 (QList<std::pair<QWidget*, QString>>{{&first, u"wayland-2"_s}, {&first, {}}}));
-        QCOMPARE(requests, 1);
     }
 
     void hostHintNamesTheRemedy_data() {

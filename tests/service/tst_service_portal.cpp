@@ -142,21 +142,14 @@ private Q_SLOTS:
         for (const Tick& tick : m_ticks) {
             QCOMPARE(tick.trip, std::optional((tick.at < *first->endDate() ? first : second)->id()));
         }
-        for (const SpeedSample* sample : storedOf<SpeedSample>(first, u"timestamp"_s)) {
+        const auto samples = m_store->mainContext()->fetch<SpeedSample>(
+            FetchDescriptor{{FetchDescriptor::Condition::tripIdEquals(first->id())}, {}, std::nullopt});
+        for (const SpeedSample* sample : samples.value()) {
             QVERIFY(sample->timestamp() <= *first->endDate());
         }
     }
 
 private:
-    /// The trip's records of type T, oldest first by `timeField`.
-    template <typename T>
-    QList<T*> storedOf(const Trip* trip, const QString& timeField) {
-        return m_store->mainContext()
-            ->fetch<T>(FetchDescriptor{
-                {FetchDescriptor::Condition::tripIdEquals(trip->id())}, {{timeField, true}}, std::nullopt})
-            .value();
-    }
-
     ManualClock m_clock{QDateTime(QDate(2026, 3, 14), QTime(7, 0), Qt::UTC)};
     QTemporaryDir m_dir;
     std::vector<Tick> m_ticks;

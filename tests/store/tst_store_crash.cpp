@@ -19,51 +19,48 @@ class TestStoreCrash : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void savedTurnSurvivesKill();
-};
+    void savedTurnSurvivesKill() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"store.sqlite"_s);
 
-void TestStoreCrash::savedTurnSurvivesKill() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    const QString path = dir.filePath(u"store.sqlite"_s);
-
-    QProcess child;
-    child.start(QStringLiteral(STORE_CRASH_CHILD), {path});
-    QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
-    QByteArray out;
-    while (!out.contains('\n')) {
-        if (!child.waitForReadyRead(60'000)) {
-            QFAIL(("no flush from the child: " + child.readAllStandardError()).constData());
+        QProcess child;
+        child.start(QStringLiteral(STORE_CRASH_CHILD), {path});
+        QVERIFY2(child.waitForStarted(), qPrintable(child.errorString()));
+        QByteArray out;
+        while (!out.contains('\n')) {
+            if (!child.waitForReadyRead(60'000)) {
+                QFAIL(("no flush from the child: " + child.readAllStandardError()).constData());
+            }
+            out += child.readAllStandardOutput();
         }
-        out += child.readAllStandardOutput();
-    }
-    const QList<QByteArray> words = out.trimmed().split(' ');
-    QCOMPARE(words.value(0), QByteArray("flushed"));
-    const QUuid id = QUuid::fromString(QString::fromLatin1(words.value(1)));
-    QVERIFY(!id.isNull());
+        const QList<QByteArray> words = out.trimmed().split(' ');
+        QCOMPARE(words.value(0), QByteArray("flushed"));
+        const QUuid id = QUuid::fromString(QString::fromLatin1(words.value(1)));
+        QVERIFY(!id.isNull());
 
-    child.kill();
-    QVERIFY(child.waitForFinished());
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-    // The commit sits in the log, never checkpointed: the state a real crash leaves.
-    QVERIFY(QFile::exists(path + u"-wal"_s));
+        child.kill();
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        // The commit sits in the log, never checkpointed: the state a real crash leaves.
+        QVERIFY(QFile::exists(path + u"-wal"_s));
 
-    {
-        auto store = openStore(path);
-        QVERIFY(store);
-        const auto trips = store->mainContext()->fetch<Trip>();
-        QVERIFY(trips.ok());
-        QCOMPARE(trips.value().size(), 1);
-        const Trip* trip = trips.value().first();
-        QCOMPARE(trip->id(), id);
-        QCOMPARE(trip->sampleCount(), 1000);
-        QCOMPARE(trip->samples().size(), 1000);
+        {
+            auto store = openStore(path);
+            QVERIFY(store);
+            const QList<Trip*> trips = store->mainContext()->fetch<Trip>().value();
+            QCOMPARE(trips.size(), 1);
+            const Trip* trip = trips.first();
+            QCOMPARE(trip->id(), id);
+            QCOMPARE(trip->sampleCount(), 1000);
+            QCOMPARE(trip->samples().size(), 1000);
+        }
+        RawConnection raw(path, true);
+        QVERIFY(raw.isOpen());
+        QCOMPARE(raw.scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
+        QCOMPARE(raw.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 1000);
     }
-    RawConnection raw(path, true);
-    QVERIFY(raw.isOpen());
-    QCOMPARE(raw.scalar(u"PRAGMA integrity_check"_s).toString(), u"ok"_s);
-    QCOMPARE(raw.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 1000);
-}
+};
 
 QTEST_GUILESS_MAIN(TestStoreCrash)
 #include "tst_store_crash.moc"

@@ -1,8 +1,7 @@
 // Renders the main window over a scripted store to PNG files in the build folder, reached the way a person
 // reaches them: an empty store, a running trip with its chart and route, a past trip, the settings, a
 // narrow window and a dark desktop. The README's screenshots are these files.
-#include "ServiceTestSupport.h"
-#include "service/AppStore.h"
+#include "ViewsTestSupport.h"
 #include "store/SpeedSample.h"
 #include "views/ContentView.h"
 #include "views/DetailPaneView.h"
@@ -15,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QSet>
@@ -47,68 +45,24 @@ private:
         QVERIFY(QFile(path).size() > 10'000);
     }
 
-    static QPalette darkPalette() {
-        QPalette palette;
-        palette.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-        palette.setColor(QPalette::WindowText, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Base, QColor(0x1f, 0x1f, 0x1f));
-        palette.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
-        palette.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
-        palette.setColor(QPalette::ButtonText, QColor(0xee, 0xee, 0xee));
-        palette.setColor(QPalette::Highlight, QColor(0x3d, 0x8e, 0xe6));
-        palette.setColor(QPalette::HighlightedText, Qt::white);
-        return palette;
-    }
-
     /// Where `widget` sits in `window`'s coordinates.
     static QRect placeIn(const QWidget* widget, const QWidget* window) {
         return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
     }
 
-    /// Where a label's text is drawn, in `window`'s coordinates: a label may be much taller than its text.
-    static QRect textIn(const QLabel* label, const QWidget* window) {
-        const QRect text = label->fontMetrics().boundingRect(
-            label->contentsRect(), int(label->alignment()) | Qt::TextWordWrap, label->text());
-        return text.translated(label->mapTo(window, QPoint(0, 0)));
-    }
-
-    static QLabel* labelWithText(const QWidget* window, const QString& text) {
-        for (QLabel* label : window->findChildren<QLabel*>()) {
-            if (label->text() == text && label->isVisibleTo(window)) {
-                return label;
-            }
-        }
-        return nullptr;
-    }
-
-    static void clickRow(QAbstractItemView* view, const QModelIndex& index) {
-        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(index).center());
-    }
-
 private Q_SLOTS:
     void emptyStore() {
-        Harness h;
-        AppStore appStore(h.service.release());
-        ContentView window({h.context(), &appStore, &h.clock});
+        Fixture f;
+        ContentView window(f.environment());
         window.resize(1040, 700);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCoreApplication::processEvents();
-        // What a new user reads first belongs together: the list's title, and that it is empty.
-        const QLabel* header = labelWithText(&window, u"Current & Recent Trips"_s);
-        const QLabel* empty = labelWithText(&window, u"No trips yet"_s);
-        QVERIFY(header != nullptr && empty != nullptr);
-        const int gap = textIn(empty, &window).top() - textIn(header, &window).bottom();
-        QVERIFY2(gap >= 0 && gap <= 40, qPrintable(u"gap %1 px"_s.arg(gap)));
         save(window, u"empty.png"_s);
     }
 
     void render() {
-        Harness h;
-        TrainService* service = h.service.get();
-        AppStore appStore(h.service.release());
-        ModelContext* context = h.context();
+        Fixture f;
+        ModelContext* context = f.h.context();
 
         // One journey throughout: the captured route of an ICE from Chur to Frankfurt, joined two hours
         // before the moment shown, which lies between Basel Badischer Bahnhof and Freiburg.
@@ -116,7 +70,7 @@ private Q_SLOTS:
         QVERIFY(document.open(QIODevice::ReadOnly));
         const ICETripInfo info = decodeTrip(document.readAll());
         const QDateTime now(QDate(2025, 12, 28), QTime(19, 40), Qt::UTC);
-        h.clock.set(now.addSecs(-7200));
+        f.h.clock.set(now.addSecs(-7200));
 
         // Three earlier journeys, one without a train number.
         const QStringList earlier{u"ICE 578"_s, u""_s, u"ICE 1007"_s};
@@ -127,10 +81,8 @@ private Q_SLOTS:
             trip->setAvgSpeed(163.2 - i * 9);
             context->insert(trip);
         }
-        h.client->queueStatus(reached(u"ICE 272"_s, 0));
-        h.client->queueTrip(TripOutcome::success(info));
-        service->tick();
-        Trip* running = service->currentTrip();
+        f.tick(reached(u"ICE 272"_s, 0), TripOutcome::success(info));
+        Trip* running = f.service->currentTrip();
         QVERIFY(running != nullptr);
         for (int s = 30; s <= 7200; s += 30) {
             const double cruise = 120 + 80 * std::sin(s / 900.0) + 40 * std::sin(s / 170.0);
@@ -139,13 +91,10 @@ private Q_SLOTS:
         }
         running->setMaxSpeed(running->positiveSpeedStats().maximum);
         running->setAvgSpeed(running->positiveSpeedStats().average);
-        h.clock.set(now);
-        h.client->queueStatus(reached(u"ICE 272"_s, 231));
-        h.client->queueTrip(TripOutcome::success(info));
-        service->tick();
-        QCoreApplication::processEvents();
+        f.h.clock.set(now);
+        f.tick(reached(u"ICE 272"_s, 231), TripOutcome::success(info));
 
-        ContentView window({context, &appStore, &h.clock});
+        ContentView window(f.environment());
         window.resize(1040, 860);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -154,7 +103,7 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         // The route box shows where the train is, not only where the journey began.
         const QList<StopRow*> rows = detail->stopsView()->rows();
-        const qsizetype current = service->currentStopIndex().value_or(-1);
+        const qsizetype current = f.service->currentStopIndex().value_or(-1);
         QVERIFY(current > 2 && current < rows.size());
         const QWidget* routeBox = rows.at(current)->parentWidget()->parentWidget();
         QVERIFY(routeBox->rect().contains(placeIn(rows.at(current), routeBox)));
@@ -163,26 +112,24 @@ private Q_SLOTS:
 
         // Through the window as a person uses it: a click on a past trip, then on the Settings link.
         QListView* list = window.sidebar()->tripList();
-        clickRow(list, list->model()->index(2, 0));
+        clickRow(list, 2);
         QVERIFY(window.detailPane()->shownTrip() != running);
         save(window, u"trip-list.png"_s);
 
-        auto* links = window.sidebar()->findChild<QListWidget*>();
-        QVERIFY(links != nullptr);
-        clickRow(links, links->model()->index(0, 0));
+        clickRow(window.sidebar()->findChild<QListWidget*>(), 0);
         QVERIFY(window.settingsView() != nullptr);
         QVERIFY(!list->selectionModel()->hasSelection());
         save(window, u"settings.png"_s);
 
         // A narrow window still shows the whole running trip.
-        clickRow(list, list->model()->index(0, 0));
+        clickRow(list, 0);
         window.resize(800, 700);
         save(window, u"narrow.png"_s);
 
         // A dark desktop: every colour comes from the palette, none is fixed to a light background.
         QApplication::setStyle(u"Fusion"_s);
         QApplication::setPalette(darkPalette());
-        ContentView dark({context, &appStore, &h.clock});
+        ContentView dark(f.environment());
         dark.resize(1040, 860);
         dark.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dark));

@@ -1,13 +1,11 @@
-// The main window's widgets wired to a real store and a service on a scripted portal: deletion and the
-// detail pane's next choice, the settings record and its notifications, the destination selector, the route.
-#include "ServiceTestSupport.h"
+// The main window's widgets wired to a real store and a service on a scripted portal: the detail pane and
+// its trip, the settings record and its notifications, the destination selector, the route, the chart.
+#include "ViewsTestSupport.h"
 #include "platform/NotificationCenter.h"
-#include "service/AppStore.h"
 #include "store/AppSettings.h"
 #include "store/LiveQueryModel.h"
 #include "store/SpeedSample.h"
 #include "views/ContentView.h"
-#include "views/Contrast.h"
 #include "views/DestinationSelector.h"
 #include "views/DetailPaneView.h"
 #include "views/SettingsView.h"
@@ -17,15 +15,12 @@
 #include "views/StopRow.h"
 #include "views/StopsView.h"
 #include "views/TripDetailView.h"
-#include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
 #include "views/TripText.h"
-#include "views/ViewIcons.h"
 #include "views/ViewStyle.h"
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QBuffer>
 #include <QButtonGroup>
 #include <QCategoryAxis>
 #include <QChart>
@@ -33,14 +28,10 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QListView>
-#include <QListWidget>
-#include <QPainter>
 #include <QPropertyAnimation>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSignalSpy>
-#include <QSvgGenerator>
 #include <QTest>
 #include <QValueAxis>
 #include <QXYSeries>
@@ -49,25 +40,6 @@ using namespace quendle2;
 using namespace quendle2::test;
 
 namespace {
-
-/// The service lives in an AppStore, as in the application; the harness keeps the store, clock and portal.
-struct Fixture {
-    Fixture()
-        : service(h.service.get())
-        , appStore(h.service.release()) {}
-
-    void tick(StatusOutcome status, TripOutcome trip = noRoute()) {
-        h.client->queueStatus(std::move(status));
-        h.client->queueTrip(std::move(trip));
-        service->tick();
-        QCoreApplication::processEvents(); // the store commits, live queries and views catch up
-    }
-    ViewEnvironment environment() { return {h.context(), &appStore, &h.clock}; }
-
-    Harness h;
-    TrainService* service;
-    AppStore appStore;
-};
 
 /// Counts the widgets a parent gains from now on: for a detail pane, the details it builds.
 class NewWidgets final : public QObject {
@@ -91,66 +63,10 @@ class ViewsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void deletingTrips_data() {
-        QTest::addColumn<QList<bool>>("active"); // store order; trip i started i days after trip 0
-        QTest::addColumn<int>("selected");
-        QTest::addColumn<int>("deleted");
-        QTest::addColumn<int>("selectionAfter"); // -1: none
-        QTest::addColumn<int>("shownAfter");     // -1: the hint
-        QTest::newRow("selected trip: the active one shows next")
-            << QList<bool>{false, true, false} << 2 << 2 << -1 << 1;
-        QTest::newRow("selected trip, none active: first in store order, not the newest")
-            << QList<bool>{false, false, false} << 1 << 1 << -1 << 0;
-        QTest::newRow("the only trip: the hint") << QList<bool>{false} << 0 << 0 << -1 << -1;
-        QTest::newRow("another trip: selection untouched") << QList<bool>{false, false} << 0 << 1 << 0 << 0;
-        QTest::newRow("an active trip cannot be deleted") << QList<bool>{false, true} << 1 << 1 << 1 << 1;
-    }
-    void deletingTrips() {
-        QFETCH(QList<bool>, active);
-        QFETCH(int, selected);
-        QFETCH(int, deleted);
-        QFETCH(int, selectionAfter);
-        QFETCH(int, shownAfter);
-        Fixture f;
-        QList<Trip*> trips;
-        for (qsizetype i = 0; i < active.size(); ++i) {
-            trips.append(new Trip(journeyStart.addDays(i), u"ICE %1"_s.arg(i), active.at(i)));
-            f.h.context()->insert(trips.last());
-        }
-        ContentView window(f.environment());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        SidebarView* sidebar = window.sidebar();
-        QListView* list = sidebar->tripList();
-        // Newest first; typing a train number finds its row.
-        const auto rowOf = [&](qsizetype trip) {
-            return list->model()->index(int(active.size() - 1 - trip), 0);
-        };
-        QCOMPARE(rowOf(0).data().toString(), u"ICE 0"_s);
-        list->selectionModel()->select(rowOf(selected), QItemSelectionModel::ClearAndSelect);
-        // An active trip's row has no menu, and a right-click selects nothing.
-        if (const qsizetype running = active.indexOf(true); running >= 0 && running != selected) {
-            QTest::mouseClick(list->viewport(), Qt::RightButton, {},
-                              list->visualRect(rowOf(running)).center());
-        }
-        QCOMPARE(window.selection()->tripID(), trips.at(selected)->id());
-        QCOMPARE(window.detailPane()->shownTrip(), trips.at(selected));
-
-        QCOMPARE(SidebarView::contextMenuEntries(trips.at(deleted)),
-                 active.at(deleted) ? QStringList{} : QStringList{u"Delete Trip"_s});
-        sidebar->deleteTrip(trips.at(deleted));
-        QCoreApplication::processEvents();
-
-        QCOMPARE(window.selection()->tripID(),
-                 selectionAfter < 0 ? std::nullopt : std::optional(trips.at(selectionAfter)->id()));
-        QCOMPARE(window.detailPane()->shownTrip(), shownAfter < 0 ? nullptr : trips.at(shownAfter));
-        QCOMPARE(window.detailPane()->showsHint(), shownAfter < 0);
-        const qsizetype left = f.h.context()->fetch<Trip>().value().size();
-        QCOMPARE(left, active.size() - (active.at(deleted) ? 0 : 1));
-        QCOMPARE(sidebar->showsEmptyText(), left == 0);
-    }
-
-    void newTripListedOnTopAndBadgeFollowsService() {
+    // A new trip is listed on top and shown; when the train changes, the running trip closes at once and the
+    // next joins the rows later in the turn: the trip first in store order, neither of them, is never built
+    // in between.
+    void detailFollowsTheService() {
         Fixture f;
         Trip* old = f.h.addTrip(u"ICE 9"_s, 86400, false);
         ContentView window(f.environment());
@@ -166,6 +82,7 @@ private Q_SLOTS:
         QVERIFY(detail->showsActiveBadge());
         QVERIFY(detail->destinationSelector() != nullptr);
 
+        NewWidgets built(window.detailPane());
         running->setActive(false);
         running->setEndDate(running->startDate().addSecs(7200));
         QVERIFY(!detail->showsActiveBadge());
@@ -174,137 +91,21 @@ private Q_SLOTS:
         QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
         QCOMPARE(detail->timeTexts(), (QStringList{TripText::timeOfDayText(running->startDate()), u"\u2013"_s,
                                                    TripText::timeOfDayText(*running->endDate())}));
-    }
-
-    // The old trip closes at once and the new one joins the rows later in the turn; the trip first in store
-    // order, neither of them, is never built in between.
-    void trainChangeBuildsOneDetail() {
-        Fixture f;
-        f.h.addTrip(u"ICE 9"_s, 86400, false);
-        Trip* old = f.h.addTrip(u"ICE 1"_s, 600, true);
-        TripSelection selection;
-        DetailPaneView pane(f.environment(), &selection);
-        pane.show();
-        QCOMPARE(pane.shownTrip(), old);
-        NewWidgets built(&pane);
-        old->setActive(false);
-        old->setEndDate(f.h.clock.now());
         Trip* next = f.h.addTrip(u"ICE 2"_s, 0, true);
         QCoreApplication::processEvents();
-        QCOMPARE(pane.shownTrip(), next);
+        QCOMPARE(window.detailPane()->shownTrip(), next);
         QCOMPARE(built.count, 1);
     }
 
-    void sidebarChoices() {
-        Fixture f;
-        f.h.addTrip(u"ICE 1"_s, 60, true);
-        Trip* unnamed = f.h.addTrip(u""_s, 6000, false);
-        ContentView window(f.environment());
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QListView* list = window.sidebar()->tripList();
-        // The rows as drawn, as text: the running trip's badge, a name for a trip without one.
-        QBuffer drawn;
-        QSvgGenerator svg;
-        svg.setOutputDevice(&drawn);
-        {
-            QPainter painter(&svg);
-            list->viewport()->render(&painter);
-        }
-        QVERIFY(drawn.data().contains(">Active<") && drawn.data().contains(">Unknown Train<"));
-
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualRect(list->model()->index(1, 0)).center());
-        QCOMPARE(window.selection()->tripID(), unnamed->id());
-        QCOMPARE(window.detailPane()->shownTrip(), unnamed);
-        auto* links = window.sidebar()->findChild<QListWidget*>();
-        QTest::mouseClick(links->viewport(), Qt::LeftButton, {},
-                          links->visualItemRect(links->item(0)).center());
-        QVERIFY(window.settingsView() != nullptr && window.settingsView()->isVisible());
-        QCOMPARE(window.selection()->tripID(), std::nullopt);
-        QVERIFY(list->selectionModel()->selectedIndexes().isEmpty());
+    // The live block counts on a beat and the chart follows new samples, both only while seen: minimised
+    // or hidden, they wait and catch up when back.
+    void runningTripFollowsWhileSeen_data() {
+        QTest::addColumn<bool>("minimise"); // else hide
+        QTest::newRow("minimised") << true;
+        QTest::newRow("hidden") << false;
     }
-
-    void emptySidebar() {
-        Fixture f;
-        const QStringList themePaths = QIcon::themeSearchPaths();
-        QIcon::setThemeSearchPaths({}); // a desktop without these icons: ours show
-        TripSelection selection;
-        SidebarView sidebar(f.h.context(), &selection);
-        sidebar.resize(220, 600);
-        sidebar.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&sidebar));
-        QLabel* header = nullptr;
-        QLabel* empty = nullptr;
-        for (QLabel* label : sidebar.findChildren<QLabel*>()) {
-            (label->text() == u"No trips yet"_s ? empty : header) = label;
-        }
-        // The text right under the header, the settings link at the bottom; a label taller than its text
-        // would draw the text in its middle, far from where the label begins.
-        QVERIFY(empty->isVisible());
-        QCOMPARE(header->height(), header->sizeHint().height());
-        QCOMPARE(empty->height(), empty->sizeHint().height());
-        QCOMPARE_LE(empty->geometry().top() - header->geometry().bottom(), 12);
-        auto* links = sidebar.findChild<QListWidget*>();
-        QCOMPARE_LE(sidebar.height() - links->geometry().bottom(), 16);
-        QVERIFY(!links->item(0)->icon().pixmap(16).isNull());
-        QVERIFY(!ViewIcons::deleteTrip().pixmap(16).isNull());
-        QIcon::setThemeSearchPaths(themePaths);
-    }
-
-    void tripRowDelegate_data() {
-        QTest::addColumn<bool>("dark");
-        QTest::addColumn<bool>("selected");
-        QTest::newRow("light") << false << false;
-        QTest::newRow("light, selected") << false << true;
-        QTest::newRow("dark") << true << false;
-        QTest::newRow("dark, selected") << true << true;
-    }
-    void tripRowDelegate() {
-        QFETCH(bool, dark);
-        QFETCH(bool, selected);
-        QPalette palette = QApplication::style()->standardPalette();
-        if (dark) {
-            for (auto [role, colour] : {std::pair{QPalette::Window, 0x2b2b2b},
-                                        {QPalette::WindowText, 0xeeeeee},
-                                        {QPalette::Base, 0x1f1f1f},
-                                        {QPalette::Text, 0xeeeeee},
-                                        {QPalette::Highlight, 0x3d8ee6},
-                                        {QPalette::HighlightedText, 0xffffff}}) {
-                palette.setColor(role, QColor::fromRgb(QRgb(colour)));
-            }
-        }
-        const TripRowDelegate::BadgeColours badge = TripRowDelegate::badgeColours(palette, selected);
-        QCOMPARE_GE(Contrast::ratio(badge.text, badge.background), 4.5);
-        QCOMPARE(badge.background, palette.color(selected ? QPalette::HighlightedText : QPalette::Base));
-
-        // The current row, and the settings link, look the same with or without the focus: no outline that
-        // reads as a selection.
-        Fixture f;
-        f.h.addTrip(u"ICE 1"_s, 60, true);
-        TripSelection selection;
-        SidebarView sidebar(f.h.context(), &selection);
-        const auto paint = [&](QAbstractItemView* view, QStyle::State extra) {
-            QStyleOptionViewItem option;
-            option.initFrom(view);
-            option.palette = palette;
-            option.rect = QRect(0, 0, 220, 44);
-            option.widget = view;
-            option.state = QStyle::State_Enabled | QStyle::State_Active | extra;
-            option.state.setFlag(QStyle::State_Selected, selected);
-            QImage image(option.rect.size(), QImage::Format_ARGB32);
-            image.fill(palette.color(QPalette::Base));
-            QPainter painter(&image);
-            view->itemDelegate()->paint(&painter, option, view->model()->index(0, 0));
-            return image;
-        };
-        const QList<QAbstractItemView*> views{sidebar.tripList(), sidebar.findChild<QListWidget*>()};
-        for (QAbstractItemView* view : views) {
-            QCOMPARE(paint(view, QStyle::State_HasFocus), paint(view, {}));
-        }
-    }
-
-    void runningTripCountsOnTheBeat() {
+    void runningTripFollowsWhileSeen() {
+        QFETCH(bool, minimise);
         Fixture f;
         Trip* trip = f.h.addTrip(u""_s, 3570, true);
         trip->setMaxSpeed(99.99);
@@ -324,22 +125,7 @@ private Q_SLOTS:
         QCOMPARE(view.cards().at(0)->value(), u"1h 0m"_s);
         trip->setAvgSpeed(150.6); // a record change shows at once
         QCOMPARE(view.cards().at(2)->value(), u"150 km/h"_s);
-        view.hide();
-        QVERIFY(!view.beat().isActive());
-    }
 
-    // The chart follows new samples while seen; minimised or hidden, it waits and catches up when back.
-    void chartFollowsSamplesWhileSeen_data() {
-        QTest::addColumn<bool>("minimise"); // else hide
-        QTest::newRow("minimised") << true;
-        QTest::newRow("hidden") << false;
-    }
-    void chartFollowsSamplesWhileSeen() {
-        QFETCH(bool, minimise);
-        Fixture f;
-        Trip* trip = f.h.addTrip(u"ICE 1"_s, 60, true);
-        TripDetailView view(trip, f.environment());
-        view.show();
         const auto addSample = [&](int second) {
             f.h.context()->insert(new SpeedSample(trip->startDate().addSecs(second), 100, trip));
             QCoreApplication::processEvents();
@@ -348,9 +134,11 @@ private Q_SLOTS:
         addSample(0);
         QCOMPARE(addSample(10), 2);
         minimise ? view.showMinimized() : view.hide();
+        QVERIFY(!view.beat().isActive());
         QCOMPARE(addSample(20), 2);
         view.showNormal();
         QCOMPARE(view.chart()->plot().points.size(), 3);
+        QVERIFY(view.beat().isActive());
     }
 
     void settingsView() {
@@ -364,7 +152,6 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         SettingsView* settings = window.settingsView();
         QVERIFY(settings != nullptr && settings->isVisible());
-        QCOMPARE(f.h.context()->fetch<AppSettings>().value().size(), 1);
         for (QCheckBox* box : settings->switches()) {
             QVERIFY2(box->isChecked(), qPrintable(box->text()));
         }
@@ -422,8 +209,7 @@ private Q_SLOTS:
 
     void destinationSelector() {
         Fixture f;
-        f.tick(reached(u"ICE 1"_s),
-               TripOutcome::success(route({stop(koeln), stop(dortmund), stop(frankfurt)})));
+        f.tickRoute({stop(koeln), stop(dortmund), stop(frankfurt)});
         Trip* trip = f.service->currentTrip();
         QVERIFY(trip != nullptr);
         DestinationSelector selector(f.environment());
@@ -445,8 +231,7 @@ private Q_SLOTS:
         QCOMPARE(trip->selectedStopEva(), std::nullopt);
 
         // The route moves on: the menu follows the stops ahead.
-        f.tick(reached(u"ICE 1"_s),
-               TripOutcome::success(route({stop(koeln, true), stop(dortmund, true), stop(frankfurt)})));
+        f.tickRoute({stop(koeln, true), stop(dortmund, true), stop(frankfurt)});
         QCOMPARE(combo->count(), 2);
         QCOMPARE(combo->itemText(1), u"Frankfurt(Main)Hbf"_s);
     }
@@ -458,13 +243,9 @@ private Q_SLOTS:
         stops.show();
         QVERIFY(QTest::qWaitForWindowExposed(&stops));
         QVERIFY(stops.showsEmptyText());
-        f.tick(reached(u"ICE 1"_s),
-               TripOutcome::success(route(
-                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+2"_s)})));
+        f.tickRoute({stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+2"_s)});
         f.h.clock.advance(60);
-        f.tick(reached(u"ICE 1"_s),
-               TripOutcome::success(route(
-                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)})));
+        f.tickRoute({stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)});
         QVERIFY(!stops.showsEmptyText());
         const QList<StopRow*> rows = stops.rows();
         QCOMPARE(rows.size(), 3);
@@ -483,13 +264,11 @@ private Q_SLOTS:
 
         // Hidden, the list does not follow the route; shown again, it catches up before it is drawn.
         stops.hide();
-        f.tick(reached(u"ICE 1"_s), TripOutcome::success(route({stop(koeln, true), stop(dortmund, true)})));
+        f.tickRoute({stop(koeln, true), stop(dortmund, true)});
         QCOMPARE(stops.rows().size(), 3);
         stops.show();
         QCOMPARE(stops.rows().size(), 2);
-        f.tick(reached(u"ICE 1"_s),
-               TripOutcome::success(route(
-                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)})));
+        f.tickRoute({stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)});
 
         // A click on the header expands the row: newest delay first.
         StopRow* row = stops.rows().at(2);
@@ -505,9 +284,7 @@ private Q_SLOTS:
                  qPrintable(history.join(u"|"_s)));
         // A poll keeps the row open and adds its new delay on top.
         f.h.clock.advance(60);
-        f.tick(reached(u"ICE 1"_s),
-               TripOutcome::success(route(
-                   {stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+7"_s)})));
+        f.tickRoute({stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+7"_s)});
         QCOMPARE(stops.rows().at(2), row);
         QVERIFY(row->isExpanded());
         QCOMPARE(row->historyTexts().size(), 3);
@@ -543,7 +320,7 @@ private Q_SLOTS:
             for (int i = 0; i < 20; ++i) {
                 docs << stop(QString::number(8000300 + i), i < current);
             }
-            f.tick(reached(u"ICE 1"_s), TripOutcome::success(route(docs)));
+            f.tickRoute(docs);
         };
         if (routeFirst) {
             tickAt(12);
