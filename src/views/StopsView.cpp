@@ -45,7 +45,7 @@ StopsView::StopsView(const ViewEnvironment& environment, QWidget* parent)
     // Only the user triggers slider actions (wheel, drag, keys, clicks on the bar); the list's own scrolling
     // and the range changes of a refresh set the value directly.
     connect(m_scroll->verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
-        const Clock& clock = m_environment.clock != nullptr ? *m_environment.clock : Clock::system();
+        const Clock& clock = m_environment.clockOrSystem();
         m_userScrolledAt = clock.now();
     });
 
@@ -107,7 +107,7 @@ void StopsView::followCurrentStop() {
     if (!current || *current >= m_rows.size()) {
         return;
     }
-    const Clock& clock = m_environment.clock != nullptr ? *m_environment.clock : Clock::system();
+    const Clock& clock = m_environment.clockOrSystem();
     if (m_userScrolledAt && Clock::secondsBetween(*m_userScrolledAt, clock.now()) < userScrollHoldSeconds) {
         return;
     }

@@ -117,7 +117,7 @@ void TripDetailView::refreshLiveBlock() {
     if (!m_trip) {
         return;
     }
-    const Clock& clock = m_environment.clock != nullptr ? *m_environment.clock : Clock::system();
+    const Clock& clock = m_environment.clockOrSystem();
     m_title->setText(TripText::detailTitle(m_trip->trainIdentifier()));
     m_activeBadge->setVisible(m_trip->active());
     m_start->setText(TripText::timeOfDayText(m_trip->startDate()));
