@@ -7,6 +7,7 @@
 #include "views/TripListView.h"
 #include "views/TripRowDelegate.h"
 #include "views/TripSelection.h"
+#include "views/UnfocusedItemDelegate.h"
 #include "views/ViewIcons.h"
 #include "views/ViewStyle.h"
 
@@ -15,7 +16,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
-#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 namespace quendle2 {
@@ -27,18 +27,6 @@ namespace {
 Trip* tripAt(const QModelIndex& index) {
     return qobject_cast<Trip*>(index.data(LiveQueryModel::RecordRole).value<QObject*>());
 }
-
-/// The settings link without Fusion's focus outline, which on its own reads as a selected link.
-class LinkDelegate final : public QStyledItemDelegate {
-public:
-    using QStyledItemDelegate::QStyledItemDelegate;
-
-protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        option->state &= ~QStyle::State_HasFocus;
-    }
-};
 
 } // namespace
 
@@ -68,7 +56,7 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
 
     auto* settings = new QListWidgetItem(ViewIcons::settings(), u"Settings"_s, m_links);
     Q_UNUSED(settings)
-    m_links->setItemDelegate(new LinkDelegate(m_links));
+    m_links->setItemDelegate(new UnfocusedItemDelegate(m_links));
     m_links->setFrameShape(QFrame::NoFrame);
     m_links->setFixedHeight(m_links->sizeHintForRow(0) + 2 * m_links->frameWidth() + 4);
 

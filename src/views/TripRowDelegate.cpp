@@ -36,9 +36,6 @@ void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     QStyleOptionViewItem panel = option;
     initStyleOption(&panel, index);
     panel.text.clear();
-    // Fusion outlines the current row even when nothing is selected, which reads as a faint selection; the
-    // keyboard still moves the current row, and the selection it makes shows.
-    panel.state &= ~QStyle::State_HasFocus;
     QStyle* style = option.widget != nullptr ? option.widget->style() : QApplication::style();
     style->drawControl(QStyle::CE_ItemViewItem, &panel, painter, option.widget);
 

@@ -1,15 +1,16 @@
 #pragma once
 
+#include "views/UnfocusedItemDelegate.h"
+
 #include <QColor>
-#include <QStyledItemDelegate>
 
 namespace quendle2 {
 
 /// Draws a trip of the sidebar: its train and start date on the left, "Active" on the right while it runs.
-class TripRowDelegate final : public QStyledItemDelegate {
+class TripRowDelegate final : public UnfocusedItemDelegate {
     Q_OBJECT
 public:
-    using QStyledItemDelegate::QStyledItemDelegate;
+    using UnfocusedItemDelegate::UnfocusedItemDelegate;
 
     /// The "Active" badge's text and what it stands on: the list's base, or on a selected row a pill of the
     /// highlighted-text colour, since green on the selection colour is barely legible.
