@@ -21,7 +21,9 @@ class DBusMenuAdaptor : public QDBusAbstractAdaptor {
 public:
     explicit DBusMenuAdaptor(DBusMenuExporter* menu)
         : QDBusAbstractAdaptor(menu)
-        , m_menu(menu) {}
+        , m_menu(menu) {
+        connect(menu, &DBusMenuExporter::layoutUpdated, this, &DBusMenuAdaptor::LayoutUpdated);
+    }
 
     uint version() const { return 3; }
     QString textDirection() const { return QStringLiteral("ltr"); }
@@ -38,7 +40,7 @@ public Q_SLOTS:
             return 0;
         }
         layout = m_menu->layout(parentId, recursionDepth, propertyNames);
-        return DBusMenuExporter::layoutRevision;
+        return m_menu->revision();
     }
 
     QList<quendle2::DBusMenuItem> GetGroupProperties(const QList<int>& ids,
@@ -134,6 +136,16 @@ DBusMenuExporter::~DBusMenuExporter() {
     }
 }
 
+void DBusMenuExporter::setEntries(QList<Entry> entries) {
+    const bool same = std::equal(entries.cbegin(), entries.cend(), m_entries.cbegin(), m_entries.cend(),
+                                 [](const Entry& a, const Entry& b) { return a.looksLike(b); });
+    m_entries = std::move(entries);
+    if (!same) {
+        ++m_revision;
+        Q_EMIT layoutUpdated(m_revision, rootId);
+    }
+}
+
 bool DBusMenuExporter::contains(int id) const {
     return id == rootId || std::any_of(m_entries.cbegin(), m_entries.cend(),
                                        [id](const Entry& entry) { return entry.id == id; });
@@ -145,12 +157,23 @@ QVariantMap DBusMenuExporter::properties(int id, const QStringList& names) const
         all.insert(QStringLiteral("children-display"), QStringLiteral("submenu"));
     } else {
         for (const Entry& entry : m_entries) {
-            if (entry.id == id) {
-                all.insert(QStringLiteral("type"), QStringLiteral("standard"));
-                all.insert(QStringLiteral("label"), entry.label);
-                all.insert(QStringLiteral("enabled"), true);
-                all.insert(QStringLiteral("visible"), true);
+            if (entry.id != id) {
+                continue;
             }
+            all.insert(QStringLiteral("visible"), true);
+            if (entry.separator) {
+                all.insert(QStringLiteral("type"), QStringLiteral("separator"));
+                break;
+            }
+            all.insert(QStringLiteral("type"), QStringLiteral("standard"));
+            // Hosts read an underscore as the mark of an access key; a name's own one is doubled.
+            all.insert(QStringLiteral("label"), QString(entry.label).replace(u'_', QStringLiteral("__")));
+            all.insert(QStringLiteral("enabled"), entry.enabled);
+            if (entry.radioChecked) {
+                all.insert(QStringLiteral("toggle-type"), QStringLiteral("radio"));
+                all.insert(QStringLiteral("toggle-state"), *entry.radioChecked ? 1 : 0);
+            }
+            break;
         }
     }
     if (names.isEmpty()) {

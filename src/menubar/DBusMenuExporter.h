@@ -9,13 +9,14 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace quendle2 {
 
 class DBusMenuAdaptor;
 
 /// A flat menu published over com.canonical.dbusmenu, the protocol StatusNotifierItem hosts read an item's
-/// menu through. The menu never changes after construction, so its layout revision stays 1.
+/// menu through. Each change of its entries is a new layout revision, announced with LayoutUpdated.
 class DBusMenuExporter final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
@@ -25,10 +26,19 @@ public:
         QString label;
         /// Runs from the event loop after the D-Bus call has been answered, so it may destroy the exporter.
         std::function<void()> trigger;
+        bool separator = false;
+        bool enabled = true;
+        /// A member of a radio group, checked or not; none for a plain entry.
+        std::optional<bool> radioChecked;
+
+        /// Whether a host would show both alike (ids and triggers aside).
+        bool looksLike(const Entry& other) const {
+            return label == other.label && separator == other.separator && enabled == other.enabled &&
+                   radioChecked == other.radioChecked;
+        }
     };
 
     static constexpr int rootId = 0;
-    static constexpr uint layoutRevision = 1;
 
     DBusMenuExporter(const QDBusConnection& connection, const QString& path, QList<Entry> entries,
                      QObject* parent = nullptr);
@@ -37,6 +47,13 @@ public:
     /// Whether the menu's object is on the bus (false if another object holds the path).
     bool isExported() const { return m_exported; }
     QString path() const { return m_path; }
+    uint revision() const { return m_revision; }
+
+    /// Replaces the entries; only a change a host would see makes a new revision and tells the hosts.
+    void setEntries(QList<Entry> entries);
+
+Q_SIGNALS:
+    void layoutUpdated(uint revision, int parent);
 
 private:
     friend class DBusMenuAdaptor;
@@ -54,6 +71,7 @@ private:
     QDBusConnection m_connection;
     QString m_path;
     QList<Entry> m_entries;
+    uint m_revision = 1;
     bool m_exported = false;
 };
 

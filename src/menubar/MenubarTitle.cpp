@@ -1,5 +1,6 @@
 #include "menubar/MenubarTitle.h"
 
+#include "menubar/StatusItemMenu.h"
 #include "platform/SpeedText.h"
 #include "store/AppSettings.h"
 #include "store/ModelContext.h"
@@ -58,7 +59,7 @@ QString composeMenubarTitle(const std::optional<MenubarFlags>& flags, const Menu
         segments << QStringLiteral("\U0001F684");
     }
     if (!snapshot.connected) {
-        segments << QStringLiteral("Disconnected");
+        segments << StatusItemMenu::disconnectedLabel();
         return segments.join(QLatin1Char(' '));
     }
     if (on(&MenubarFlags::showSpeed)) {

@@ -159,11 +159,7 @@ SniStatusItem::SniStatusItem(const QDBusConnection& connection, QObject* parent)
     , m_serviceName(nextServiceName()) {
     registerSniTypes();
     m_adaptor = new SniItemAdaptor(this);
-    m_menu =
-        new DBusMenuExporter(m_connection, menuPath(),
-                             {{menuOpenId, StatusItemMenu::openLabel(), [this] { Q_EMIT clicked(); }},
-                              {menuQuitId, StatusItemMenu::quitLabel(), [this] { Q_EMIT quitRequested(); }}},
-                             this);
+    m_menu = new DBusMenuExporter(m_connection, menuPath(), menuEntries(menu()), this);
 
     if (!m_connection.isConnected()) {
         qCWarning(lcStatusItem).noquote()
@@ -205,6 +201,42 @@ SniStatusItem::~SniStatusItem() {
 
 bool SniStatusItem::isExported() const {
     return m_objectRegistered && m_serviceRegistered && m_menu->isExported();
+}
+
+QList<DBusMenuExporter::Entry> SniStatusItem::menuEntries(const JourneyMenu& menu) {
+    using Kind = JourneyMenuEntry::Kind;
+    QList<DBusMenuExporter::Entry> entries;
+    for (const JourneyMenuEntry& entry : menu) {
+        DBusMenuExporter::Entry made;
+        made.id = ++m_lastMenuId;
+        made.label = entry.label;
+        switch (entry.kind) {
+        case Kind::Text:
+            made.enabled = false;
+            break;
+        case Kind::Separator:
+            made.separator = true;
+            break;
+        case Kind::Destination:
+            made.radioChecked = entry.checked;
+            made.trigger = [this, eva = entry.eva] { Q_EMIT destinationChosen(eva); };
+            break;
+        case Kind::Open:
+            made.id = menuOpenId;
+            made.trigger = [this] { Q_EMIT clicked(); };
+            break;
+        case Kind::Quit:
+            made.id = menuQuitId;
+            made.trigger = [this] { Q_EMIT quitRequested(); };
+            break;
+        }
+        entries.append(std::move(made));
+    }
+    return entries;
+}
+
+void SniStatusItem::showMenu(const JourneyMenu& menu) {
+    m_menu->setEntries(menuEntries(menu));
 }
 
 void SniStatusItem::setWarning(const QString& warning) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "menubar/DBusMenuExporter.h"
 #include "menubar/StatusItem.h"
 
 #include <QDBusConnection>
@@ -11,7 +12,6 @@ class QDBusServiceWatcher;
 
 namespace quendle2 {
 
-class DBusMenuExporter;
 class SniItemAdaptor;
 
 /// The status item as a StatusNotifierItem with a com.canonical.dbusmenu menu: what KDE Plasma, GNOME's
@@ -52,8 +52,15 @@ Q_SIGNALS:
     /// A watcher accepted the item's registration.
     void registeredWithWatcher();
 
+protected:
+    void showMenu(const JourneyMenu& menu) override;
+
 private:
     friend class SniItemAdaptor;
+
+    /// Fresh ids for every entry but "Open" and "Quit", so that a click on an entry of an older layout is
+    /// refused rather than taken for whatever now sits at its place.
+    QList<DBusMenuExporter::Entry> menuEntries(const JourneyMenu& menu);
 
     void registerWithWatcher();
     void setHosted(bool hosted);
@@ -65,6 +72,7 @@ private:
     QString m_activationToken;
     SniItemAdaptor* m_adaptor = nullptr;
     DBusMenuExporter* m_menu = nullptr;
+    int m_lastMenuId = 2;
     QDBusServiceWatcher* m_watcherWatch = nullptr;
     bool m_objectRegistered = false;
     bool m_serviceRegistered = false;

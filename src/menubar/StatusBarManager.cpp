@@ -24,6 +24,12 @@ StatusBarManager::StatusBarManager(AppStore* store, ModelContainer* container,
     , m_clock(clock) {
     if (m_statusItem) {
         connect(m_statusItem.get(), &StatusItem::clicked, this, &StatusBarManager::onClick);
+        connect(m_statusItem.get(), &StatusItem::destinationChosen, this, [this](const QString& eva) {
+            if (TrainService* service = m_store ? m_store->service() : nullptr) {
+                service->selectDestination(eva.isEmpty() ? std::nullopt : std::optional<QString>(eva));
+                rebuildMenubar();
+            }
+        });
         if (ModelContext* context = container != nullptr ? container->mainContext() : nullptr) {
             const auto showSaveState = [this, context] { m_statusItem->setWarning(context->saveWarning()); };
             connect(context, &ModelContext::saveFailed, this, showSaveState);
@@ -87,6 +93,8 @@ void StatusBarManager::rebuildMenubar() {
     const QString title = composeMenubarTitle(flags, snapshot, now);
     if (m_statusItem) {
         m_statusItem->setTitle(title);
+        m_statusItem->setMenu(service != nullptr ? composeJourneyMenu(JourneySnapshot::of(*service), now)
+                                                 : composeJourneyMenu(JourneySnapshot{}, now));
     }
     if (!snapshot.connected) {
         qCDebug(lcStatusBar).noquote() << "Menubar shows disconnected (connected flag false)";

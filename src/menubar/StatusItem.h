@@ -1,12 +1,14 @@
 #pragma once
 
+#include "menubar/JourneyMenu.h"
+
 #include <QObject>
 #include <QString>
 
 namespace quendle2 {
 
-/// The application's item in the desktop's status bar: a line of text, a click, and a menu of two entries
-/// ("Open quendle2", which behaves like a click, and "Quit quendle2"). Backends: SniStatusItem
+/// The application's item in the desktop's status bar: a line of text, a click, and a menu: the journey at a
+/// glance, then "Open quendle2" (which behaves like a click) and "Quit quendle2". Backends: SniStatusItem
 /// (StatusNotifierItem over D-Bus) and TrayStatusItem (QSystemTrayIcon), behind SwitchingStatusItem, which
 /// follows the desktop from one to the other; a macOS NSStatusItem fits here too.
 class StatusItem : public QObject {
@@ -26,13 +28,31 @@ public:
     /// empty when it gave none. Each token is handed out once.
     virtual QString takeActivationToken() { return {}; }
 
+    /// Shows `menu` as the item's menu; an unchanged menu changes nothing, so hosts are not told.
+    void setMenu(const JourneyMenu& menu) {
+        if (menu != m_menu) {
+            m_menu = menu;
+            showMenu(m_menu);
+        }
+    }
+    const JourneyMenu& menu() const { return m_menu; }
+
 Q_SIGNALS:
     /// The user clicked the item, or chose "Open quendle2" in its menu.
     void clicked();
     /// The user chose "Quit quendle2" in its menu.
     void quitRequested();
+    /// The user chose a destination in its menu: a stop's EVA number, or empty for the next stop.
+    void destinationChosen(const QString& eva);
     /// A host took the item, or the last one let it go.
     void hostedChanged(bool hosted);
+
+protected:
+    /// Puts a changed menu on screen.
+    virtual void showMenu(const JourneyMenu& menu) = 0;
+
+private:
+    JourneyMenu m_menu = baseJourneyMenu();
 };
 
 } // namespace quendle2

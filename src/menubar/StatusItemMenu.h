@@ -1,16 +1,21 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace quendle2::StatusItemMenu {
 
-/// The entries of the status item's menu, the same in every backend.
+/// The texts the status item shares with its menu, the same in every backend.
 inline QString openLabel() {
-    return QStringLiteral("Open quendle2");
+    return QCoreApplication::translate("quendle2::StatusItemMenu", "Open quendle2");
 }
 
 inline QString quitLabel() {
-    return QStringLiteral("Quit quendle2");
+    return QCoreApplication::translate("quendle2::StatusItemMenu", "Quit quendle2");
+}
+
+inline QString disconnectedLabel() {
+    return QCoreApplication::translate("quendle2::StatusItemMenu", "Disconnected");
 }
 
 } // namespace quendle2::StatusItemMenu

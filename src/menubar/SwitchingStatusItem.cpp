@@ -76,7 +76,9 @@ void SwitchingStatusItem::follow(bool watcherPresent) {
     const bool wasHosted = isHosted();
     next->setTitle(m_title);
     next->setWarning(m_warning);
+    next->setMenu(menu());
     connect(next.get(), &StatusItem::clicked, this, &StatusItem::clicked);
+    connect(next.get(), &StatusItem::destinationChosen, this, &StatusItem::destinationChosen);
     connect(next.get(), &StatusItem::quitRequested, this, &StatusItem::quitRequested);
     connect(next.get(), &StatusItem::hostedChanged, this, &StatusItem::hostedChanged);
     m_current = std::move(next);
@@ -100,6 +102,12 @@ void SwitchingStatusItem::setWarning(const QString& warning) {
     m_warning = warning;
     if (m_current) {
         m_current->setWarning(warning);
+    }
+}
+
+void SwitchingStatusItem::showMenu(const JourneyMenu& menu) {
+    if (m_current) {
+        m_current->setMenu(menu);
     }
 }
 

@@ -45,6 +45,9 @@ public:
     Backend backend() const { return m_backend; }
     StatusItem* current() const { return m_current.get(); }
 
+protected:
+    void showMenu(const JourneyMenu& menu) override;
+
 private:
     void follow(bool watcherPresent);
 

@@ -26,6 +26,9 @@ public:
     /// Made only where a tray runs.
     bool isHosted() const override { return true; }
 
+protected:
+    void showMenu(const JourneyMenu& menu) override;
+
 private:
     void updateToolTip();
 

@@ -4,6 +4,7 @@
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
 #include "portal/PortalClient.h"
+#include "service/StopPlatform.h"
 #include "store/Trip.h"
 
 #include <QDateTime>
@@ -48,6 +49,9 @@ public:
         const std::optional<QDateTime> actualDeparture;
         const std::optional<QString> departureDelayText;
         const bool passed;
+        const StopPlatform platform = {};
+        /// The portal's reasons for the delay, in its words (German), in its order.
+        const QStringList delayReasons = {};
 
         bool operator==(const TripStop&) const = default;
     };
@@ -61,6 +65,7 @@ public:
         const std::optional<QDateTime> actualArrival;
         const std::optional<QString> arrivalDelayText;
         const bool passed;
+        const StopPlatform platform = {};
 
         bool operator==(const UpcomingStop&) const = default;
     };
@@ -92,6 +97,13 @@ public:
     QString wifiQuality() const { return m_wifiQuality; }
     QString trainIdentifier() const { return m_trainIdentifier; }
     std::optional<QDateTime> lastStatusAt() const { return m_lastStatusAt; }
+    /// The Wi-Fi forecast of the latest status document.
+    std::optional<ICEStatus::Connectivity> connectivity() const { return m_connectivity; }
+    /// The last stop of the train's run, from the trip document.
+    std::optional<QString> finalStationName() const { return m_finalStationName; }
+    /// Metres travelled and the run's whole length, from the trip document.
+    std::optional<qint64> actualPositionMeters() const { return m_actualPositionMeters; }
+    std::optional<qint64> totalDistanceMeters() const { return m_totalDistanceMeters; }
     /// The trip samples and snapshots go into; a trip the user has deleted counts as none.
     Trip* currentTrip() const;
     const std::vector<UpcomingStop>& upcomingStops() const { return m_upcomingStops; }
@@ -147,6 +159,10 @@ Q_SIGNALS:
     void wifiQualityChanged();
     void trainIdentifierChanged();
     void lastStatusAtChanged();
+    void connectivityChanged();
+    void finalStationNameChanged();
+    void actualPositionMetersChanged();
+    void totalDistanceMetersChanged();
     void currentTripChanged();
     void upcomingStopsChanged();
     void allStopsChanged();
@@ -185,6 +201,10 @@ private:
     QString m_wifiQuality;
     QString m_trainIdentifier;
     std::optional<QDateTime> m_lastStatusAt;
+    std::optional<ICEStatus::Connectivity> m_connectivity;
+    std::optional<QString> m_finalStationName;
+    std::optional<qint64> m_actualPositionMeters;
+    std::optional<qint64> m_totalDistanceMeters;
     RecordRef<Trip> m_currentTrip;
     std::vector<UpcomingStop> m_upcomingStops;
     std::vector<TripStop> m_allStops;

@@ -46,6 +46,12 @@ void TrainService::apply(const ICEStatus& status) {
     assign(m_currentSpeedKmh, speed >= 0 ? speed : 0.0,
            &TrainService::currentSpeedKmhChanged); // NaN fails >= 0
     assign(m_wifiQuality, status.internet.value_or(QString()), &TrainService::wifiQualityChanged);
+    // The document's values are immutable, so the forecast is rebuilt rather than assigned.
+    m_connectivity.reset();
+    if (status.connectivity) {
+        m_connectivity.emplace(*status.connectivity);
+    }
+    Q_EMIT connectivityChanged();
 
     const QString identifier = composeIdentifier(status.trainType, status.tzn);
     if (!identifier.isEmpty() && identifier != m_trainIdentifier) {

@@ -17,6 +17,18 @@ std::optional<QDateTime> instantOf(const std::optional<qint64>& milliseconds) {
     return QDateTime::fromMSecsSinceEpoch(*milliseconds, Qt::UTC);
 }
 
+QStringList
+delayReasonTexts(const std::optional<std::vector<ICETripInfo::Trip::Stop::DelayReason>>& reasons) {
+    QStringList texts;
+    for (const auto& reason : reasons.value_or(std::vector<ICETripInfo::Trip::Stop::DelayReason>{})) {
+        // The portal repeats a reason once per cause code; the traveller needs each wording once.
+        if (reason.text && !reason.text->trimmed().isEmpty() && !texts.contains(reason.text->trimmed())) {
+            texts.append(reason.text->trimmed());
+        }
+    }
+    return texts;
+}
+
 } // namespace
 
 std::optional<TrainService::TripStop> TrainService::makeTripStop(const ICETripInfo::Trip::Stop& stop) {
@@ -37,10 +49,21 @@ std::optional<TrainService::TripStop> TrainService::makeTripStop(const ICETripIn
         .actualDeparture = timetable ? instantOf(timetable->actualDepartureTime) : std::nullopt,
         .departureDelayText = timetable ? timetable->departureDelay : std::nullopt,
         .passed = stop.info && stop.info->passed.value_or(false),
+        .platform = stop.track ? StopPlatform{stop.track->scheduled, stop.track->actual} : StopPlatform{},
+        .delayReasons = delayReasonTexts(stop.delayReasons),
     };
 }
 
 void TrainService::applyTripInfo(const ICETripInfo& info) {
+    const auto& trip = info.trip;
+    const auto& stopInfo = trip ? trip->stopInfo : std::nullopt;
+    const std::optional<QString> finalStation = stopInfo ? stopInfo->finalStationName : std::nullopt;
+    assign(m_finalStationName, finalStation && !finalStation->isEmpty() ? finalStation : std::nullopt,
+           &TrainService::finalStationNameChanged);
+    assign(m_actualPositionMeters, trip ? trip->actualPosition : std::nullopt,
+           &TrainService::actualPositionMetersChanged);
+    assign(m_totalDistanceMeters, trip ? trip->totalDistance : std::nullopt,
+           &TrainService::totalDistanceMetersChanged);
     if (!info.trip || !info.trip->stops) {
         assign(m_allStops, std::vector<TripStop>{}, &TrainService::allStopsChanged);
         assign(m_upcomingStops, std::vector<UpcomingStop>{}, &TrainService::upcomingStopsChanged);
@@ -69,7 +92,8 @@ void TrainService::applyTripInfo(const ICETripInfo& info) {
             next = static_cast<qsizetype>(i);
         }
         upcoming.push_back(UpcomingStop{QUuid::createUuid(), stop.eva, stop.name, stop.scheduledArrival,
-                                        stop.actualArrival, stop.arrivalDelayText, stop.passed});
+                                        stop.actualArrival, stop.arrivalDelayText, stop.passed,
+                                        stop.platform});
     }
     if (!next && !m_allStops.empty()) {
         next = static_cast<qsizetype>(m_allStops.size()) - 1;

@@ -1,5 +1,6 @@
 #include "views/SpeedChartPlot.h"
 
+#include "platform/TimeOfDayText.h"
 #include "store/SpeedSample.h"
 #include "views/TripText.h"
 
@@ -77,7 +78,7 @@ SpeedChartPlot::TimeAxis SpeedChartPlot::timeAxisFor(const QDateTime& first, con
     const QDateTime from = QDateTime::fromMSecsSinceEpoch(axis.fromMsecs).toLocalTime();
     const QDateTime to = QDateTime::fromMSecsSinceEpoch(axis.toMsecs).toLocalTime();
     const qint64 step = roundStep(axis.toMsecs - axis.fromMsecs);
-    QString format = step < minute ? timeWithSecondsFormat() : TripText::timeOfDayFormat();
+    QString format = step < minute ? timeWithSecondsFormat() : timeOfDayFormat();
     if (from.date() != to.date()) {
         format.prepend(u"ddd "_s);
     }

@@ -1,5 +1,6 @@
 #include "views/StopRow.h"
 
+#include "platform/TimeOfDayText.h"
 #include "service/AppStore.h"
 #include "store/StopSnapshot.h"
 #include "views/RouteGlyph.h"
@@ -33,7 +34,7 @@ QLabel* label(QWidget* parent, ViewStyle::Font font, ViewStyle::Tone tone = View
 
 void showTime(QLabel* target, const std::optional<QDateTime>& instant) {
     target->setVisible(instant.has_value());
-    target->setText(instant ? TripText::timeOfDayText(*instant) : QString());
+    target->setText(instant ? timeOfDayText(*instant) : QString());
 }
 
 } // namespace
@@ -208,7 +209,7 @@ void StopRow::reloadHistory() {
     }
     QStringList texts;
     for (const StopSnapshot* snapshot : history) {
-        texts << (TripText::timeOfDayText(snapshot->createdAt()) + u' ' +
+        texts << (timeOfDayText(snapshot->createdAt()) + u' ' +
                   snapshot->arrivalDelayText().value_or(QString()))
                      .trimmed();
     }
@@ -237,7 +238,7 @@ void StopRow::reloadHistory() {
         row->setContentsMargins(0, 0, 0, 0);
         row->setSpacing(8);
         QLabel* time = label(line, ViewStyle::Font::Caption);
-        time->setText(TripText::timeOfDayText(snapshot->createdAt()));
+        time->setText(timeOfDayText(snapshot->createdAt()));
         time->setFixedWidth(historyTimeWidth);
         QLabel* delay = label(line, ViewStyle::Font::Caption);
         delay->setText(snapshot->arrivalDelayText().value_or(QString()));

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/SpeedText.h"
+#include "platform/TimeOfDayText.h"
 #include "store/Trip.h"
 #include "views/DestinationSelector.h"
 #include "views/SpeedChartView.h"
@@ -120,11 +121,11 @@ void TripDetailView::refreshLiveBlock() {
     const Clock& clock = m_environment.clockOrSystem();
     m_title->setText(TripText::detailTitle(m_trip->trainIdentifier()));
     m_activeBadge->setVisible(m_trip->active());
-    m_start->setText(TripText::timeOfDayText(m_trip->startDate()));
+    m_start->setText(timeOfDayText(m_trip->startDate()));
     const std::optional<QDateTime> end = m_trip->endDate();
     m_dash->setVisible(end.has_value());
     m_end->setVisible(end.has_value());
-    m_end->setText(end ? TripText::timeOfDayText(*end) : QString());
+    m_end->setText(end ? timeOfDayText(*end) : QString());
     m_cards[0]->setValue(TripText::durationText(m_trip->startDate(), end, clock.now()));
     m_cards[1]->setValue(speedText(m_trip->maxSpeed()));
     m_cards[2]->setValue(speedText(m_trip->avgSpeed()));

@@ -1,7 +1,6 @@
 #include "views/TripText.h"
 
 #include <QLocale>
-#include <QRegularExpression>
 
 #include <cmath>
 #include <limits>
@@ -31,17 +30,6 @@ QString durationText(const QDateTime& start, const std::optional<QDateTime>& end
 
 QString dateText(const QDateTime& instant) {
     return QLocale().toString(instant.toLocalTime().date(), QLocale::ShortFormat);
-}
-
-QString timeOfDayFormat() {
-    static const QRegularExpression seconds(u"[.:,]?\\s?s{1,2}"_s);
-    QString format = QLocale().timeFormat(QLocale::ShortFormat);
-    format.remove(seconds);
-    return format.trimmed();
-}
-
-QString timeOfDayText(const QDateTime& instant) {
-    return QLocale().toString(instant.toLocalTime().time(), timeOfDayFormat());
 }
 
 } // namespace quendle2::TripText

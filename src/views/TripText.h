@@ -19,10 +19,6 @@ QString detailTitle(const QString& trainIdentifier);
 QString durationText(const QDateTime& start, const std::optional<QDateTime>& end, const QDateTime& now);
 /// The date of `instant` in the user's locale and time zone, without the time of day.
 QString dateText(const QDateTime& instant);
-/// The time of day of `instant` (hours and minutes) in the user's locale and time zone.
-QString timeOfDayText(const QDateTime& instant);
-/// The user's short time format without seconds, which some locales' short format carries.
-QString timeOfDayFormat();
 
 } // namespace TripText
 } // namespace quendle2

@@ -26,6 +26,10 @@ public:
     }
 
     QString token;
+    int menusShown = 0;
+
+protected:
+    void showMenu(const JourneyMenu&) override { ++menusShown; }
 
 private:
     QString m_title;

@@ -1,5 +1,6 @@
 // The main window's decisions, without widgets: texts, the detail pane's choice, the chart's points and
 // axis, the route's rows, the delay history, and the settings' effects.
+#include "platform/TimeOfDayText.h"
 #include "platform/NotificationCenter.h"
 #include "store/AppSettings.h"
 #include "store/ModelContainer.h"
@@ -68,7 +69,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         const auto timeOfDay = [](const QString& locale) {
             QLocale::setDefault(QLocale(locale));
-            const QString text = TripText::timeOfDayText(t0.addSecs(42));
+            const QString text = timeOfDayText(t0.addSecs(42));
             QLocale::setDefault(QLocale::c());
             return text;
         };

@@ -1,5 +1,6 @@
 // The main window's widgets wired to a real store and a service on a scripted portal: the detail pane and
 // its trip, the settings record and its notifications, the destination selector, the route, the chart.
+#include "platform/TimeOfDayText.h"
 #include "ViewsTestSupport.h"
 #include "platform/NotificationCenter.h"
 #include "store/AppSettings.h"
@@ -89,8 +90,8 @@ private Q_SLOTS:
         QVERIFY(detail->destinationSelector() == nullptr);
         QVERIFY(detail->stopsView() != nullptr);
         QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
-        QCOMPARE(detail->timeTexts(), (QStringList{TripText::timeOfDayText(running->startDate()), u"\u2013"_s,
-                                                   TripText::timeOfDayText(*running->endDate())}));
+        QCOMPARE(detail->timeTexts(), (QStringList{timeOfDayText(running->startDate()), u"\u2013"_s,
+                                                   timeOfDayText(*running->endDate())}));
         Trip* next = f.h.addTrip(u"ICE 2"_s, 0, true);
         QCoreApplication::processEvents();
         QCOMPARE(window.detailPane()->shownTrip(), next);
