@@ -137,13 +137,9 @@ DBusMenuExporter::~DBusMenuExporter() {
 }
 
 void DBusMenuExporter::setEntries(QList<Entry> entries) {
-    const bool same = std::equal(entries.cbegin(), entries.cend(), m_entries.cbegin(), m_entries.cend(),
-                                 [](const Entry& a, const Entry& b) { return a.looksLike(b); });
     m_entries = std::move(entries);
-    if (!same) {
-        ++m_revision;
-        Q_EMIT layoutUpdated(m_revision, rootId);
-    }
+    ++m_revision;
+    Q_EMIT layoutUpdated(m_revision, rootId);
 }
 
 bool DBusMenuExporter::contains(int id) const {

@@ -30,12 +30,6 @@ public:
         bool enabled = true;
         /// A member of a radio group, checked or not; none for a plain entry.
         std::optional<bool> radioChecked;
-
-        /// Whether a host would show both alike (ids and triggers aside).
-        bool looksLike(const Entry& other) const {
-            return label == other.label && separator == other.separator && enabled == other.enabled &&
-                   radioChecked == other.radioChecked;
-        }
     };
 
     static constexpr int rootId = 0;
@@ -49,7 +43,7 @@ public:
     QString path() const { return m_path; }
     uint revision() const { return m_revision; }
 
-    /// Replaces the entries; only a change a host would see makes a new revision and tells the hosts.
+    /// Replaces the entries as a new layout revision, and tells the hosts.
     void setEntries(QList<Entry> entries);
 
 Q_SIGNALS:

@@ -4,6 +4,7 @@
 #include "RecordingStatusItem.h"
 #include "menubar/ClickDecision.h"
 #include "menubar/HostHint.h"
+#include "menubar/JourneyMenu.h"
 #include "menubar/MenubarTitle.h"
 #include "menubar/StatusBarManager.h"
 #include "platform/ManualClock.h"
@@ -27,6 +28,7 @@ using namespace Qt::Literals::StringLiterals;
 
 Q_DECLARE_METATYPE(std::optional<quendle2::MenubarFlags>)
 Q_DECLARE_METATYPE(quendle2::MenubarSnapshot)
+Q_DECLARE_METATYPE(quendle2::JourneySnapshot)
 Q_DECLARE_METATYPE(QList<quendle2::ClickDecision::Window>)
 Q_DECLARE_METATYPE(quendle2::ClickDecision::Action)
 
@@ -148,6 +150,57 @@ private Q_SLOTS:
         QFETCH(MenubarSnapshot, snapshot);
         QFETCH(QString, expected);
         QCOMPARE(composeMenubarTitle(flags, snapshot, now).toUtf8(), expected.toUtf8());
+    }
+
+    // The full menu of a real journey is read over D-Bus in tst_sni; these are its edges.
+    void journeyMenuEdges_data() {
+        QTest::addColumn<JourneySnapshot>("snapshot");
+        QTest::addColumn<QStringList>("expected");
+        const auto along = [](int count, std::optional<QString> chosen) {
+            JourneySnapshot snapshot{true, u"ICE 1"_s, {}, 1000, {}, {}, std::move(chosen), {}};
+            for (int i = 0; i < count; ++i) {
+                snapshot.upcomingStops.push_back({QUuid::createUuid(),
+                                                  QString::number(i),
+                                                  u"S%1"_s.arg(i),
+                                                  {},
+                                                  {},
+                                                  u""_s,
+                                                  false,
+                                                  StopPlatform{u""_s, u"7"_s}});
+            }
+            return snapshot;
+        };
+        const auto forecast = [](std::optional<QString> current, std::optional<QString> next,
+                                 qint64 seconds) {
+            return JourneySnapshot{true, {}, {}, {},
+                                   {},   {}, {}, ICEStatus::Connectivity{current, next, seconds}};
+        };
+        const QStringList end{u"---"_s, u"Open quendle2"_s, u"Quit quendle2"_s};
+        QTest::newRow("seven stops ahead: six listed, a chosen one checked")
+            << along(7, u"2"_s)
+            << QStringList{u"ICE 1"_s,          u"( ) Auto (next stop)"_s, u"( ) S0 · Pl. 7"_s,
+                           u"( ) S1 · Pl. 7"_s, u"(x) S2 · Pl. 7"_s,       u"( ) S3 · Pl. 7"_s,
+                           u"( ) S4 · Pl. 7"_s, u"( ) S5 · Pl. 7"_s} +
+                   end;
+        QTest::newRow("a choice no longer ahead counts as automatic")
+            << along(1, u"9"_s)
+            << QStringList{u"ICE 1"_s, u"(x) Auto (next stop)"_s, u"( ) S0 · Pl. 7"_s} + end;
+        QTest::newRow("same state ahead, any case") << forecast(u"weak"_s, u"WEAK"_s, 240) << end.mid(1);
+        QTest::newRow("nothing left to wait") << forecast(u"HIGH"_s, u"WEAK"_s, 0) << end.mid(1);
+        QTest::newRow("no current state")
+            << forecast({}, u"weak"_s, 59) << QStringList{u"Wi‑Fi: WEAK in 0m"_s} + end;
+    }
+
+    void journeyMenuEdges() {
+        QFETCH(JourneySnapshot, snapshot);
+        QStringList shown;
+        for (const JourneyMenuEntry& entry : composeJourneyMenu(snapshot, now)) {
+            const bool radio = entry.kind == JourneyMenuEntry::Kind::Destination;
+            shown << (entry.kind == JourneyMenuEntry::Kind::Separator ? u"---"_s
+                      : radio ? (entry.checked ? u"(x) "_s : u"( ) "_s) + entry.label
+                              : entry.label);
+        }
+        QTEST(shown, "expected");
     }
 
     void remainingTime_data() {

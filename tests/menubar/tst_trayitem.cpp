@@ -34,22 +34,39 @@ void TestTrayItem::titleIsTheToolTip() {
 }
 
 void TestTrayItem::menuEntries() {
+    using Kind = JourneyMenuEntry::Kind;
     TrayStatusItem item;
     QSignalSpy clicked(&item, &StatusItem::clicked);
     QSignalSpy quit(&item, &StatusItem::quitRequested);
+    QSignalSpy chosen(&item, &StatusItem::destinationChosen);
     auto* icon = item.findChild<QSystemTrayIcon*>();
-    QVERIFY(icon != nullptr);
-    QMenu* menu = icon->contextMenu();
-    QVERIFY(menu != nullptr);
-    const QList<QAction*> actions = menu->actions();
-    QCOMPARE(actions.size(), 2);
-    QCOMPARE(actions.at(0)->text(), u"Open quendle2"_s);
-    QCOMPARE(actions.at(1)->text(), u"Quit quendle2"_s);
+    QVERIFY(icon != nullptr && icon->contextMenu() != nullptr);
+    item.setMenu(JourneyMenu{{Kind::Text, u"S-Bahn & Bus"_s, false, {}},
+                             {Kind::Destination, u"Auto (next stop)"_s, true, {}},
+                             {Kind::Destination, u"Mannheim Hbf"_s, false, u"8000244"_s},
+                             {Kind::Separator, {}, false, {}}} +
+                 baseJourneyMenu());
+    QStringList shown;
+    for (const QAction* action : icon->contextMenu()->actions()) {
+        shown << (action->isSeparator()
+                      ? u"---"_s
+                      : u"%1%2%3"_s.arg(action->isEnabled() ? u""_s : u"[off] "_s,
+                                        action->isCheckable() ? (action->isChecked() ? u"(x) "_s : u"( ) "_s)
+                                                              : u""_s,
+                                        action->text()));
+    }
+    QCOMPARE(shown, (QStringList{u"[off] S-Bahn && Bus"_s, u"(x) Auto (next stop)"_s, u"( ) Mannheim Hbf"_s,
+                                 u"---"_s, u"Open quendle2"_s, u"Quit quendle2"_s}));
 
-    actions.at(0)->trigger();
+    const QList<QAction*> actions = icon->contextMenu()->actions();
+    actions.at(2)->trigger();
+    QVERIFY(actions.at(2)->isChecked() && !actions.at(1)->isChecked());
+    actions.at(1)->trigger();
+    QCOMPARE(chosen, (QList<QVariantList>{{u"8000244"_s}, {QString()}}));
+    actions.at(4)->trigger();
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(quit.count(), 0);
-    actions.at(1)->trigger();
+    actions.at(5)->trigger();
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(quit.count(), 1);
 }
