@@ -4,6 +4,7 @@
 #include "menubar/HostHint.h"
 #include "menubar/StatusBarManager.h"
 #include "menubar/StatusItemFactory.h"
+#include "notify/JourneyNotifier.h"
 #include "platform/Clock.h"
 #include "platform/NotificationCenter.h"
 #include "service/AppStore.h"
@@ -113,6 +114,8 @@ void quendle2App::setup() {
                                             [](QWidget* window, const QString& token) {
                                                 static_cast<ContentView*>(window)->bringForward(token);
                                             }});
+        m_journeyNotifier = std::make_unique<JourneyNotifier>(m_store, m_container.get(),
+                                                              std::make_unique<DesktopNotifier>(), m_clock);
         if (StatusItem* item = m_statusBarManager->statusItem()) {
             connect(item, &StatusItem::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
             connect(item, &StatusItem::hostedChanged, this, &quendle2App::followHost);

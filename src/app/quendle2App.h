@@ -15,6 +15,7 @@ class AppStore;
 class Clock;
 class ContentView;
 class ModelContainer;
+class JourneyNotifier;
 class StatusBarManager;
 class StatusItem;
 
@@ -58,6 +59,7 @@ private:
     const Clock& m_clock;
     AppStore* m_store;
     std::unique_ptr<StatusBarManager> m_statusBarManager;
+    std::unique_ptr<JourneyNotifier> m_journeyNotifier;
     QList<QPointer<ContentView>> m_windows;
 };
 

@@ -11,6 +11,7 @@ namespace quendle2 {
 Q_DECLARE_LOGGING_CATEGORY(lcTrainService)
 Q_DECLARE_LOGGING_CATEGORY(lcStatusBar)
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
+Q_DECLARE_LOGGING_CATEGORY(lcNotifications)
 
 /// Names and argument formats of the diagnostic log. Message texts are part of the behaviour, so the
 /// arguments are rendered exactly as the log has always shown them; these helpers are the one place
