@@ -60,6 +60,15 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     firstLine->addWidget(m_scheduledArrival);
     firstLine->addWidget(m_actualArrival);
     firstLine->addStretch();
+    // Where station boards show it: at the end of the line; a changed one in orange beside the old one,
+    // struck through.
+    m_platform = label(m_header, ViewStyle::Font::Body, dim);
+    m_scheduledPlatform = label(m_header, ViewStyle::Font::Body, dim);
+    QFont struck = m_scheduledPlatform->font();
+    struck.setStrikeOut(true);
+    m_scheduledPlatform->setFont(struck);
+    firstLine->addWidget(m_platform);
+    firstLine->addWidget(m_scheduledPlatform);
 
     m_secondLine = new QWidget(m_header);
     m_delay = label(m_secondLine, ViewStyle::Font::Caption, ViewStyle::Tone::Orange);
@@ -141,6 +150,14 @@ void StopRow::setStop(const TrainService::TripStop& stop, qsizetype index,
     showTime(m_actualDeparture, stop.actualDeparture);
     m_secondLine->setVisible(delay.has_value() || departure);
 
+    const std::optional<QString> platform = stop.platform.current();
+    m_platform->setVisible(platform.has_value());
+    m_platform->setText(platform ? tr("Pl. %1").arg(*platform) : QString());
+    ViewStyle::setTone(m_platform,
+                       stop.platform.changed() ? ViewStyle::Tone::Orange : ViewStyle::Tone::Secondary);
+    m_scheduledPlatform->setVisible(stop.platform.changed());
+    m_scheduledPlatform->setText(stop.platform.changed() ? *stop.platform.scheduled : QString());
+
     m_target->setVisible(targetEva.has_value() && *targetEva == stop.eva);
     if (m_expanded) {
         reloadHistory();
@@ -191,6 +208,16 @@ QStringList StopRow::historyTexts() const {
     return m_historyTexts;
 }
 
+QStringList StopRow::platformTexts() const {
+    QStringList texts;
+    for (const QLabel* part : {m_platform, m_scheduledPlatform}) {
+        if (!part->isHidden()) {
+            texts << part->text();
+        }
+    }
+    return texts;
+}
+
 void StopRow::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton && m_header->geometry().contains(event->position().toPoint())) {
         setExpanded(!m_expanded);
@@ -207,14 +234,15 @@ void StopRow::reloadHistory() {
             m_environment.store != nullptr ? m_environment.store->service() : nullptr;
         history = RoutePresentation::delayHistory(m_environment.context, service, m_stop->eva);
     }
-    QStringList texts;
+    const QStringList reasons = m_stop ? m_stop->delayReasons : QStringList();
+    QStringList texts = reasons;
     for (const StopSnapshot* snapshot : history) {
         texts << (timeOfDayText(snapshot->createdAt()) + u' ' +
                   snapshot->arrivalDelayText().value_or(QString()))
                      .trimmed();
     }
     if (history.isEmpty()) {
-        texts << u"No delay history"_s;
+        texts << tr("No delay history");
     }
     // The route is refreshed on every poll; the lines are rebuilt only when what they say changed.
     if (texts == m_historyTexts && !m_historyLayout->isEmpty()) {
@@ -226,9 +254,15 @@ void StopRow::reloadHistory() {
         delete item->layout();
         delete item;
     }
+    for (const QString& reason : reasons) {
+        QLabel* line = label(m_history, ViewStyle::Font::Caption, ViewStyle::Tone::Orange);
+        line->setText(reason);
+        line->setWordWrap(true);
+        m_historyLayout->addWidget(line);
+    }
     if (history.isEmpty()) {
         QLabel* empty = label(m_history, ViewStyle::Font::Caption, ViewStyle::Tone::Secondary);
-        empty->setText(texts.first());
+        empty->setText(texts.last());
         m_historyLayout->addWidget(empty);
         return;
     }

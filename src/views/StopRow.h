@@ -16,8 +16,8 @@ namespace quendle2 {
 
 class RouteGlyph;
 
-/// One stop of the route: marker, name and times, the target mark on the menu-bar stop, and on a click its
-/// delay history in the current trip, newest first.
+/// One stop of the route: marker, name, times and platform, the target mark on the menu-bar stop, and on a
+/// click the portal's delay reasons and the stop's delay history in the current trip, newest first.
 class StopRow final : public QWidget {
     Q_OBJECT
 public:
@@ -31,8 +31,11 @@ public:
     void setExpanded(bool expanded);
     RoutePresentation::Marker marker() const;
     bool hasTargetMark() const;
-    /// The texts of the history lines as shown ("No delay history" when there is none).
+    /// The texts of the lines that open on a click: the delay reasons, then the history ("No delay history"
+    /// when there is none).
     QStringList historyTexts() const;
+    /// "Pl. 8", and the timetable's platform when the train uses another one; empty when unknown.
+    QStringList platformTexts() const;
 
 Q_SIGNALS:
     void expandedChanged(bool expanded);
@@ -56,6 +59,8 @@ private:
     QLabel* m_name;
     QLabel* m_scheduledArrival;
     QLabel* m_actualArrival;
+    QLabel* m_platform;
+    QLabel* m_scheduledPlatform;
     QWidget* m_secondLine;
     QLabel* m_delay;
     QLabel* m_departureWord;
