@@ -23,6 +23,14 @@ QVariant AppSettings::columnValue(int column) const {
         return m_updateIntervalSeconds;
     case StopSelectionEva:
         return StoreValues::fromText(m_stopSelectionEva);
+    case ArrivalReminderMinutes:
+        return StoreValues::fromInteger(m_arrivalReminderMinutes);
+    case NotifyPlatformChanges:
+        return StoreValues::fromBool(m_notifyPlatformChanges);
+    case NotifyDelayChanges:
+        return StoreValues::fromBool(m_notifyDelayChanges);
+    case NotifyInternetGaps:
+        return StoreValues::fromBool(m_notifyInternetGaps);
     }
     return {};
 }
@@ -49,6 +57,18 @@ void AppSettings::loadColumn(int column, const QVariant& value) {
         break;
     case StopSelectionEva:
         m_stopSelectionEva = StoreValues::toOptionalText(value);
+        break;
+    case ArrivalReminderMinutes:
+        m_arrivalReminderMinutes = StoreValues::toOptionalInteger(value);
+        break;
+    case NotifyPlatformChanges:
+        m_notifyPlatformChanges = StoreValues::toOptionalBool(value);
+        break;
+    case NotifyDelayChanges:
+        m_notifyDelayChanges = StoreValues::toOptionalBool(value);
+        break;
+    case NotifyInternetGaps:
+        m_notifyInternetGaps = StoreValues::toOptionalBool(value);
         break;
     }
 }
@@ -80,6 +100,26 @@ void AppSettings::setUpdateIntervalSeconds(qint64 value) {
 
 void AppSettings::setStopSelectionEva(std::optional<QString> value) {
     write(m_stopSelectionEva, std::move(value), &AppSettings::stopSelectionEvaChanged, StopSelectionEva);
+}
+
+void AppSettings::setArrivalReminderMinutes(std::optional<qint64> value) {
+    write(m_arrivalReminderMinutes, std::move(value), &AppSettings::arrivalReminderMinutesChanged,
+          ArrivalReminderMinutes);
+}
+
+void AppSettings::setNotifyPlatformChanges(std::optional<bool> value) {
+    write(m_notifyPlatformChanges, std::move(value), &AppSettings::notifyPlatformChangesChanged,
+          NotifyPlatformChanges);
+}
+
+void AppSettings::setNotifyDelayChanges(std::optional<bool> value) {
+    write(m_notifyDelayChanges, std::move(value), &AppSettings::notifyDelayChangesChanged,
+          NotifyDelayChanges);
+}
+
+void AppSettings::setNotifyInternetGaps(std::optional<bool> value) {
+    write(m_notifyInternetGaps, std::move(value), &AppSettings::notifyInternetGapsChanged,
+          NotifyInternetGaps);
 }
 
 } // namespace quendle2

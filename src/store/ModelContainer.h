@@ -16,11 +16,12 @@ class ModelContext;
 ///
 /// A file it cannot use (damaged, not a database, not ours, from a newer version, or in a folder it cannot
 /// write) is reported and left exactly as it was: the store never deletes, repairs or rewrites the user's
-/// data.
+/// data. A file of an older schema is upgraded in place, in one transaction, after a copy of it is kept
+/// beside it (`store.sqlite.1.0.0.bak`); an upgrade that fails leaves the file as it was.
 class ModelContainer final : public QObject {
     Q_OBJECT
 public:
-    static constexpr char schemaVersion[] = "1.0.0";
+    static constexpr char schemaVersion[] = "1.1.0";
 
     ~ModelContainer() override;
 

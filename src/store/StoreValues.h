@@ -43,6 +43,14 @@ inline std::optional<bool> toOptionalBool(const QVariant& value) {
     return value.isNull() ? std::nullopt : std::optional<bool>(value.toLongLong() != 0);
 }
 
+inline QVariant fromInteger(std::optional<qint64> number) {
+    return number ? QVariant(*number) : QVariant();
+}
+
+inline std::optional<qint64> toOptionalInteger(const QVariant& value) {
+    return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
+}
+
 inline QVariant fromUuid(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces);
 }

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-#include <array>
+#include <span>
 
 namespace quendle2 {
 
@@ -13,32 +13,42 @@ class ModelContext;
 /// The settings view's controls and their effects on the settings record, without widgets.
 namespace SettingsOptions {
 
-/// One display switch: its label and the field of AppSettings it shows.
-struct DisplaySwitch {
+/// One switch: its label and the field of AppSettings it shows.
+struct Switch {
     QString label;
     bool (*read)(const AppSettings&);
     void (*write)(AppSettings&, bool);
 };
 
-/// The five switches, in the order the view shows them.
-const std::array<DisplaySwitch, 5>& displaySwitches();
+/// The five menu-bar switches, in the order the view shows them.
+std::span<const Switch> displaySwitches();
+/// "Platform changes", "Delay changes", "Internet gaps".
+std::span<const Switch> notificationSwitches();
 
-struct IntervalSegment {
+/// One choice of a segmented control and the number it stores.
+struct Segment {
     QString text;
-    qint64 seconds;
+    qint64 value;
 };
 
-/// "5s" to "60s".
-const std::array<IntervalSegment, 5>& intervalSegments();
-/// The index of the segment for `seconds`, or -1 when the stored value is none of them.
-int segmentIndex(qint64 seconds);
+/// "5s" to "60s", in seconds.
+std::span<const Segment> intervalSegments();
+/// "Off", "2 min", "5 min", "10 min", in minutes before the arrival.
+std::span<const Segment> reminderSegments();
+/// The index of the segment for `value` among `segments`, or -1 when the stored value is none of them.
+int segmentIndex(std::span<const Segment> segments, qint64 value);
 
-/// The settings record (the first in store order), or a new one with every option on and a 5-second
-/// interval, inserted into `context`.
+/// The stored arrival reminder, or the default for records from before the option existed.
+qint64 arrivalReminderMinutes(const AppSettings& settings);
+
+/// The settings record (the first in store order), or a new one with every option at its default, inserted
+/// into `context`.
 AppSettings* findOrCreate(ModelContext* context);
 
 /// Writes a switch the user turned; posts "SettingsDidChange" when the stored value changed by it.
-void applySwitch(AppSettings& settings, const DisplaySwitch& displaySwitch, bool on);
+void applySwitch(AppSettings& settings, const Switch& option, bool on);
+/// Writes the arrival reminder the user chose; posts "SettingsDidChange" when the stored value changed by it.
+void applyArrivalReminder(AppSettings& settings, qint64 minutes);
 
 } // namespace SettingsOptions
 } // namespace quendle2

@@ -19,62 +19,96 @@ namespace quendle2 {
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+/// Checks the segment at `index`, or none when the stored value has no segment.
+void checkSegment(QButtonGroup* group, int index) {
+    if (index >= 0) {
+        group->button(index)->setChecked(true);
+    } else if (QAbstractButton* checked = group->checkedButton()) {
+        group->setExclusive(false);
+        checked->setChecked(false);
+        group->setExclusive(true);
+    }
+}
+
+} // namespace
+
 SettingsView::SettingsView(const ViewEnvironment& environment, QWidget* parent)
     : QWidget(parent)
     , m_environment(environment)
     , m_settings(SettingsOptions::findOrCreate(environment.context))
-    , m_segments(new QButtonGroup(this)) {
+    , m_segments(new QButtonGroup(this))
+    , m_reminderSegments(new QButtonGroup(this)) {
     auto* display = new QGroupBox(u"Display Options (Menubar)"_s, this);
-    auto* displayLayout = new QVBoxLayout(display);
-    const auto& options = SettingsOptions::displaySwitches();
-    for (std::size_t i = 0; i < options.size(); ++i) {
-        auto* box = new QCheckBox(options[i].label, display);
-        m_switches[i] = box;
-        displayLayout->addWidget(box);
-        // `clicked` comes from the user only, so showing the stored values never writes or notifies.
-        connect(box, &QCheckBox::clicked, this, [this, i](bool on) {
-            if (m_settings) {
-                SettingsOptions::applySwitch(*m_settings, SettingsOptions::displaySwitches()[i], on);
-            }
-        });
-    }
+    addSwitches(new QVBoxLayout(display), SettingsOptions::displaySwitches());
 
     auto* interval = new QGroupBox(u"Update Interval"_s, this);
     auto* intervalLayout = new QFormLayout(interval);
-    auto* segmentRow = new QWidget(interval);
-    auto* segmentLayout = new QHBoxLayout(segmentRow);
-    segmentLayout->setContentsMargins(0, 0, 0, 0);
-    segmentLayout->setSpacing(0);
-    m_segments->setExclusive(true);
-    const auto& segments = SettingsOptions::intervalSegments();
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        auto* button = new QToolButton(segmentRow);
-        button->setText(segments[i].text);
-        button->setCheckable(true);
-        button->setAutoRaise(false);
-        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-        m_segments->addButton(button, static_cast<int>(i));
-        segmentLayout->addWidget(button);
-    }
-    segmentLayout->addStretch();
-    intervalLayout->addRow(u"Refresh"_s, segmentRow);
+    intervalLayout->addRow(u"Refresh"_s, segmentRow(m_segments, SettingsOptions::intervalSegments()));
     connect(m_segments, &QButtonGroup::idClicked, this, &SettingsView::chooseInterval);
+
+    auto* notifications = new QGroupBox(tr("Notifications"), this);
+    auto* notificationsLayout = new QVBoxLayout(notifications);
+    auto* reminder = new QFormLayout;
+    reminder->addRow(tr("Arrival reminder"),
+                     segmentRow(m_reminderSegments, SettingsOptions::reminderSegments()));
+    notificationsLayout->addLayout(reminder);
+    connect(m_reminderSegments, &QButtonGroup::idClicked, this, &SettingsView::chooseReminder);
+    addSwitches(notificationsLayout, SettingsOptions::notificationSwitches());
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(ViewStyle::margin, ViewStyle::margin, ViewStyle::margin, ViewStyle::margin);
     layout->addWidget(display);
     layout->addWidget(interval);
+    layout->addWidget(notifications);
     layout->addStretch();
 
     if (m_settings) {
         for (auto changed :
              {&AppSettings::showSpeedChanged, &AppSettings::showArrivalInfoChanged,
               &AppSettings::showDelayChanged, &AppSettings::showWifiStrengthChanged,
-              &AppSettings::showTrainEmojiChanged, &AppSettings::updateIntervalSecondsChanged}) {
+              &AppSettings::showTrainEmojiChanged, &AppSettings::updateIntervalSecondsChanged,
+              &AppSettings::arrivalReminderMinutesChanged, &AppSettings::notifyPlatformChangesChanged,
+              &AppSettings::notifyDelayChangesChanged, &AppSettings::notifyInternetGapsChanged}) {
             connect(m_settings.get(), changed, this, &SettingsView::syncControls);
         }
     }
     syncControls();
+}
+
+void SettingsView::addSwitches(QLayout* layout, std::span<const SettingsOptions::Switch> options) {
+    for (const SettingsOptions::Switch& option : options) {
+        auto* box = new QCheckBox(option.label, layout->parentWidget());
+        m_switches.append(box);
+        m_switchOptions.append(&option);
+        layout->addWidget(box);
+        // `clicked` comes from the user only, so showing the stored values never writes or notifies.
+        connect(box, &QCheckBox::clicked, this, [this, &option](bool on) {
+            if (m_settings) {
+                SettingsOptions::applySwitch(*m_settings, option, on);
+            }
+        });
+    }
+}
+
+QWidget* SettingsView::segmentRow(QButtonGroup* group, std::span<const SettingsOptions::Segment> segments) {
+    auto* row = new QWidget(this);
+    auto* rowLayout = new QHBoxLayout(row);
+    rowLayout->setContentsMargins(0, 0, 0, 0);
+    rowLayout->setSpacing(0);
+    group->setExclusive(true);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        auto* button = new QToolButton(row);
+        button->setText(segments[i].text);
+        button->setCheckable(true);
+        button->setAutoRaise(false);
+        button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        group->addButton(button, static_cast<int>(i));
+        rowLayout->addWidget(button);
+    }
+    rowLayout->addStretch();
+    return row;
 }
 
 void SettingsView::showEvent(QShowEvent* event) {
@@ -91,31 +125,34 @@ void SettingsView::syncControls() {
     if (!m_settings) {
         return;
     }
-    const auto& options = SettingsOptions::displaySwitches();
-    for (std::size_t i = 0; i < options.size(); ++i) {
-        m_switches[i]->setChecked(options[i].read(*m_settings));
+    for (qsizetype i = 0; i < m_switches.size(); ++i) {
+        m_switches[i]->setChecked(m_switchOptions[i]->read(*m_settings));
     }
-    const int segment = SettingsOptions::segmentIndex(m_settings->updateIntervalSeconds());
-    if (segment >= 0) {
-        m_segments->button(segment)->setChecked(true);
-    } else if (QAbstractButton* checked = m_segments->checkedButton()) {
-        // An interval this view does not offer selects no segment.
-        m_segments->setExclusive(false);
-        checked->setChecked(false);
-        m_segments->setExclusive(true);
-    }
+    // A stored value this view does not offer selects no segment.
+    checkSegment(m_segments, SettingsOptions::segmentIndex(SettingsOptions::intervalSegments(),
+                                                           m_settings->updateIntervalSeconds()));
+    checkSegment(m_reminderSegments,
+                 SettingsOptions::segmentIndex(SettingsOptions::reminderSegments(),
+                                               SettingsOptions::arrivalReminderMinutes(*m_settings)));
 }
 
 void SettingsView::chooseInterval(int segment) {
     if (!m_settings || segment < 0) {
         return;
     }
-    const qint64 seconds = SettingsOptions::intervalSegments()[static_cast<std::size_t>(segment)].seconds;
+    const qint64 seconds = SettingsOptions::intervalSegments()[static_cast<std::size_t>(segment)].value;
     if (seconds == m_settings->updateIntervalSeconds()) {
         return;
     }
     m_settings->setUpdateIntervalSeconds(seconds);
     handIntervalToService();
+}
+
+void SettingsView::chooseReminder(int segment) {
+    if (m_settings && segment >= 0) {
+        SettingsOptions::applyArrivalReminder(
+            *m_settings, SettingsOptions::reminderSegments()[static_cast<std::size_t>(segment)].value);
+    }
 }
 
 void SettingsView::handIntervalToService() {

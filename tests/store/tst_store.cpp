@@ -7,6 +7,7 @@
 #include "store/ModelContext.h"
 #include "store/SpeedSample.h"
 #include "store/StopSnapshot.h"
+#include "store/StoreSchema.h"
 #include "store/Trip.h"
 
 #include <QDir>
@@ -58,7 +59,21 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-enum class BadFile { DamagedHeader, Foreign, NewerSchema, ReadOnlyFile, ReadOnlyFolder, NoFolder };
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size();
+}
+
+enum class BadFile {
+    DamagedHeader,
+    Foreign,
+    NewerSchema,
+    UpgradeFails,
+    BackupFails,
+    ReadOnlyFile,
+    ReadOnlyFolder,
+    NoFolder
+};
 
 } // namespace
 
@@ -131,7 +146,9 @@ private Q_SLOTS:
         const auto isDefaultSettings = [](const AppSettings* settings) {
             return settings->showSpeed() && settings->showArrivalInfo() && settings->showDelay() &&
                    settings->showWifiStrength() && settings->showTrainEmoji() == std::optional<bool>(true) &&
-                   settings->updateIntervalSeconds() == 5 && !settings->stopSelectionEva();
+                   settings->updateIntervalSeconds() == 5 && !settings->stopSelectionEva() &&
+                   settings->arrivalReminderMinutes() == 5 && settings->notifyPlatformChanges() == true &&
+                   settings->notifyDelayChanges() == true && settings->notifyInternetGaps() == true;
         };
         RecordRef<Trip> trip = new Trip(at(12, 3, 41), u"ICE 577"_s, true);
         RecordRef<AppSettings> settings = new AppSettings;
@@ -401,12 +418,17 @@ private Q_SLOTS:
 
     void unusableFilesAreLeftAlone_data() {
         QTest::addColumn<BadFile>("kind");
-        QTest::newRow("store with a damaged header") << BadFile::DamagedHeader;
-        QTest::newRow("another program's database") << BadFile::Foreign;
-        QTest::newRow("store from a newer minor version") << BadFile::NewerSchema;
-        QTest::newRow("read-only store") << BadFile::ReadOnlyFile;
-        QTest::newRow("store in a read-only folder") << BadFile::ReadOnlyFolder;
-        QTest::newRow("folder under a regular file") << BadFile::NoFolder;
+        QTest::addColumn<QString>("message"); // how it begins
+        const QString damaged = u"The file "_s;
+        QTest::newRow("store with a damaged header") << BadFile::DamagedHeader << damaged;
+        QTest::newRow("another program's database") << BadFile::Foreign << damaged;
+        QTest::newRow("store from a newer minor version") << BadFile::NewerSchema << u"The trip store "_s;
+        QTest::newRow("upgrade meets a column already there")
+            << BadFile::UpgradeFails << u"Cannot upgrade the trip store "_s;
+        QTest::newRow("backup name too long") << BadFile::BackupFails << u"Cannot back up the trip store "_s;
+        QTest::newRow("read-only store") << BadFile::ReadOnlyFile << u"Cannot write to the trip store "_s;
+        QTest::newRow("store in a read-only folder") << BadFile::ReadOnlyFolder << damaged;
+        QTest::newRow("folder under a regular file") << BadFile::NoFolder << u"Cannot create the folder "_s;
     }
 
     void unusableFilesAreLeftAlone() {
@@ -419,12 +441,10 @@ private Q_SLOTS:
         // Lets QTemporaryDir clean up after the read-only folder row.
         const auto restore = qScopeGuard(
             [&] { QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner); });
-        QString keptPath = folder + u"/store.sqlite"_s;
+        // The longest name whose "-journal" file still fits the file system's 255 bytes: a backup's does not.
+        QString keptPath =
+            folder + u'/' + (kind == BadFile::BackupFails ? QString(247, u's') : u"store.sqlite"_s);
         QString openPath = keptPath;
-        const auto writeFile = [](const QString& path, const QByteArray& bytes) {
-            QFile file(path);
-            return file.open(QIODevice::ReadWrite) && file.write(bytes) == bytes.size();
-        };
         if (kind != BadFile::Foreign && kind != BadFile::NoFolder) {
             auto store = openStore(keptPath);
             QVERIFY(store);
@@ -441,9 +461,16 @@ private Q_SLOTS:
             QVERIFY(raw.exec(u"INSERT INTO notes (body) VALUES ('buy tickets')"_s));
             break;
         }
-        case BadFile::NewerSchema: {
+        case BadFile::NewerSchema:
+        case BadFile::UpgradeFails:
+        case BadFile::BackupFails: {
             RawConnection raw(keptPath, false);
-            QVERIFY(raw.exec(u"UPDATE Metadata SET value = '1.1.0' WHERE key = 'schemaVersion'"_s));
+            const bool newer = kind == BadFile::NewerSchema;
+            QVERIFY(raw.exec(u"UPDATE Metadata SET value = '%1' WHERE key = 'schemaVersion'"_s.arg(
+                newer ? u"1.2.0"_s : u"1.0.0"_s)));
+            // The upgrade adds the first column and fails at the second, which is there already.
+            QVERIFY(kind != BadFile::UpgradeFails ||
+                    raw.exec(u"ALTER TABLE AppSettings DROP COLUMN arrivalReminderMinutes"_s));
             break;
         }
         case BadFile::ReadOnlyFile:
@@ -463,8 +490,70 @@ private Q_SLOTS:
         QVERIFY(!before.isEmpty());
         const auto opened = ModelContainer::open(openPath);
         QVERIFY(!opened.ok());
-        QVERIFY(!opened.error().description.trimmed().isEmpty());
+        QFETCH(QString, message);
+        QVERIFY2(opened.error().description.startsWith(message), qPrintable(opened.error().description));
         QCOMPARE(fileBytes(keptPath), before);
+        QCOMPARE(QDir(folder).entryList({u"*.bak*"_s}), QStringList()); // no backup stays behind
+    }
+
+    void upgradeKeepsEveryRow_data() {
+        QTest::addColumn<bool>("earlierBackup");
+        QTest::newRow("first upgrade") << false;
+        QTest::newRow("an earlier backup is kept") << true;
+    }
+
+    // A file of the first schema opens with every row, and a copy of it as it was beside it. Its last rows
+    // are still in the log, as a crash leaves them: the copy must have them too.
+    void upgradeKeepsEveryRow() {
+        QFETCH(bool, earlierBackup);
+        m_store.reset();
+        QVERIFY(QFile::remove(storePath()));
+        auto raw = std::make_unique<RawConnection>(storePath(), false);
+        QVERIFY(raw->exec(u"PRAGMA journal_mode = WAL"_s));
+        for (const char* statement : StoreSchema::firstVersion()) {
+            QVERIFY(raw->exec(QString::fromUtf8(statement)));
+        }
+        for (
+            const QString& row :
+            {u"INSERT INTO Metadata VALUES ('schemaVersion', '1.0.0')"_s,
+             u"INSERT INTO AppSettings VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
+             u"INSERT INTO Trip VALUES (1, '5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1', 1748772000125, NULL, 'ICE "
+             u"77', "
+             u"1, 250.5, 120.25, '8000105')"_s,
+             u"INSERT INTO SpeedSample VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
+             u"INSERT INTO StopSnapshot VALUES (1, 1748772060125, 1, '8000105', 'Mainz', NULL, NULL, '+4')"_s}) {
+            QVERIFY(raw->exec(row));
+        }
+        const QString backup = storePath() + u".1.0.0.bak"_s;
+        QVERIFY(!earlierBackup || writeFile(backup, "earlier"));
+        QVERIFY(reopen());
+        raw.reset();
+
+        RawConnection copy(earlierBackup ? backup + u".1"_s : backup, true);
+        QCOMPARE(copy.scalar(u"SELECT value FROM Metadata"_s).toString(), u"1.0.0"_s);
+        QCOMPARE(copy.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 2);
+        QVERIFY(!earlierBackup || fileBytes(backup) == "earlier");
+        AppSettings* settings = fetchAll<AppSettings>(context()).value(0);
+        QVERIFY(!settings->showSpeed() && settings->showTrainEmoji() == false &&
+                settings->updateIntervalSeconds() == 30 && settings->stopSelectionEva() == u"8000105"_s);
+        QVERIFY(!settings->arrivalReminderMinutes() && !settings->notifyPlatformChanges() &&
+                !settings->notifyDelayChanges() && !settings->notifyInternetGaps());
+        const Trip* trip = fetchAll<Trip>(context()).value(0);
+        QCOMPARE(label(trip), u"ICE 77@06-01"_s);
+        QVERIFY(trip->maxSpeed() == 250.5 && trip->avgSpeed() == 120.25 &&
+                trip->selectedStopEva() == u"8000105"_s);
+        QCOMPARE(trip->sampleCount(), 2);
+        QCOMPARE(fetchAll<StopSnapshot>(context(), byTrip(trip->id())).value(0)->arrivalDelayText(), u"+4"_s);
+
+        // Each new column keeps what is written to it, and the next open has nothing to upgrade or back up.
+        settings->setArrivalReminderMinutes(10);
+        settings->setNotifyDelayChanges(false);
+        settings->setNotifyInternetGaps(true);
+        QVERIFY(reopen());
+        settings = fetchAll<AppSettings>(context()).value(0);
+        QVERIFY(settings->arrivalReminderMinutes() == 10 && !settings->notifyPlatformChanges() &&
+                settings->notifyDelayChanges() == false && settings->notifyInternetGaps() == true);
+        QCOMPARE(QDir(m_dir->path()).entryList({u"*.bak"_s, u"*.bak.?"_s}).size(), earlierBackup ? 2 : 1);
     }
 
     void liveTripsFollowChanges() {

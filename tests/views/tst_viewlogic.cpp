@@ -233,42 +233,66 @@ private Q_SLOTS:
         QCOMPARE(RoutePresentation::delayHistory(context, nullptr, u"X"_s).size(), 1);
     }
 
-    // Each switch reads and writes its own field and notifies only on a change. Records from before the
-    // emoji option existed show the emoji; once switched, the option is never absent again. Each interval
-    // segment stands for its number of seconds.
+    // Each switch reads and writes its own field and notifies only on a change. Records from before an
+    // optional switch existed show it on; once switched, the option is never absent again. Each segment
+    // stands for its number, and an absent arrival reminder reads as 5 minutes.
     void settingsOptions() {
         int posted = 0;
         NotificationCenter& centre = NotificationCenter::defaultCenter();
         const auto token = centre.addObserver(Notification::SettingsDidChange, [&] { ++posted; });
+        const auto fields = [](const AppSettings& s) {
+            return QList<std::optional<bool>>{s.showSpeed(),          s.showArrivalInfo(),
+                                              s.showDelay(),          s.showWifiStrength(),
+                                              s.showTrainEmoji(),     s.notifyPlatformChanges(),
+                                              s.notifyDelayChanges(), s.notifyInternetGaps()};
+        };
         QStringList labels;
-        for (const auto& option : SettingsOptions::displaySwitches()) {
-            labels << option.label;
-            AppSettings settings;
-            settings.setShowTrainEmoji(std::nullopt);
-            posted = 0;
-            SettingsOptions::applySwitch(settings, option, true); // already on: no change, no notification
-            QCOMPARE(posted, 0);
-            SettingsOptions::applySwitch(settings, option, false);
-            QVERIFY(!option.read(settings));
-            const QList<bool> fields{settings.showSpeed(), settings.showArrivalInfo(), settings.showDelay(),
-                                     settings.showWifiStrength(), settings.showTrainEmoji().value_or(true)};
-            QCOMPARE(fields.count(false), 1);
-            QCOMPARE(fields.indexOf(false), labels.size() - 1);
-            SettingsOptions::applySwitch(settings, option, true);
-            QCOMPARE(posted, 2);
-            QVERIFY(option.read(settings));
-            QCOMPARE(settings.showTrainEmoji().has_value(), labels.size() == 5);
+        for (const auto group :
+             {SettingsOptions::displaySwitches(), SettingsOptions::notificationSwitches()}) {
+            for (const auto& option : group) {
+                labels << option.label;
+                AppSettings settings;
+                settings.setShowTrainEmoji(std::nullopt);
+                settings.setNotifyPlatformChanges(std::nullopt);
+                settings.setNotifyDelayChanges(std::nullopt);
+                settings.setNotifyInternetGaps(std::nullopt);
+                QList<std::optional<bool>> expected = fields(settings);
+                posted = 0;
+                SettingsOptions::applySwitch(settings, option,
+                                             true); // already on: no change, no notification
+                QCOMPARE(posted, 0);
+                for (const bool on : {false, true}) {
+                    SettingsOptions::applySwitch(settings, option, on);
+                    expected[labels.size() - 1] = on;
+                    QCOMPARE(fields(settings), expected);
+                    QCOMPARE(option.read(settings), on);
+                }
+                QCOMPARE(posted, 2);
+            }
         }
+        AppSettings settings;
+        settings.setArrivalReminderMinutes(std::nullopt); // reads as 5: choosing 5 changes nothing
+        posted = 0;
+        SettingsOptions::applyArrivalReminder(settings, 5);
+        SettingsOptions::applyArrivalReminder(settings, 0);
+        QCOMPARE(posted, 1);
+        QCOMPARE(settings.arrivalReminderMinutes(), std::optional<qint64>(0));
         centre.removeObserver(token);
         QCOMPARE(labels, (QStringList{u"Show Speed"_s, u"Show Arrival Info"_s, u"Show Delay"_s,
-                                      u"Show Wi\u2011Fi Strength"_s, u"Show Train Emoji"_s}));
+                                      u"Show Wi\u2011Fi Strength"_s, u"Show Train Emoji"_s,
+                                      u"Platform changes"_s, u"Delay changes"_s, u"Internet gaps"_s}));
 
-        const QStringList texts{u"5s"_s, u"10s"_s, u"20s"_s, u"30s"_s, u"60s"_s};
-        for (int i = 0; i < texts.size(); ++i) {
-            QCOMPARE(SettingsOptions::intervalSegments().at(static_cast<std::size_t>(i)).text, texts.at(i));
-            QCOMPARE(SettingsOptions::segmentIndex(texts.at(i).chopped(1).toLongLong()), i);
+        QStringList segments;
+        for (const auto table : {SettingsOptions::intervalSegments(), SettingsOptions::reminderSegments()}) {
+            for (const SettingsOptions::Segment& segment : table) {
+                segments << segment.text + u'=' + QString::number(segment.value);
+            }
         }
-        QCOMPARE(SettingsOptions::segmentIndex(7), -1); // a stored interval without a segment
+        QCOMPARE(segments, (QStringList{u"5s=5"_s, u"10s=10"_s, u"20s=20"_s, u"30s=30"_s, u"60s=60"_s,
+                                        u"Off=0"_s, u"2 min=2"_s, u"5 min=5"_s, u"10 min=10"_s}));
+        QCOMPARE(SettingsOptions::segmentIndex(SettingsOptions::reminderSegments(), 10), 3);
+        // A stored interval without a segment.
+        QCOMPARE(SettingsOptions::segmentIndex(SettingsOptions::intervalSegments(), 7), -1);
     }
 
     void settingsRecordCreatedOnce() {

@@ -157,6 +157,7 @@ private Q_SLOTS:
             QVERIFY2(box->isChecked(), qPrintable(box->text()));
         }
         QCOMPARE(settings->intervalSegments()->checkedId(), 0);
+        QCOMPARE(settings->reminderSegments()->checkedId(), 2);
         QCOMPARE(posted, 0);
         QCOMPARE(f.service->refreshInterval(), 5.0);
         QSignalSpy handedOver(f.service, &TrainService::refreshIntervalChanged);
@@ -169,12 +170,17 @@ private Q_SLOTS:
         settings->switches()[4]->click(); // "Show Train Emoji" off
         QCOMPARE(posted, 1);
         QCOMPARE(settings->settings()->showTrainEmoji(), std::optional(false));
+        settings->switches()[7]->click(); // "Internet gaps" off
+        QCOMPARE(settings->settings()->notifyInternetGaps(), std::optional(false));
+        settings->reminderSegments()->button(0)->click(); // "Off"
+        QCOMPARE(settings->settings()->arrivalReminderMinutes(), std::optional<qint64>(0));
+        QCOMPARE(posted, 3);
 
         settings->intervalSegments()->button(4)->click(); // "60s"
         QCOMPARE(settings->settings()->updateIntervalSeconds(), 60);
         QCOMPARE(f.service->refreshInterval(), 60.0);
         QCOMPARE(f.service->timer()->interval(), 60'000);
-        QCOMPARE(posted, 1);
+        QCOMPARE(posted, 3);
 
         // Away and back: a new view, the same record, and the stored interval handed over again.
         window.showDetailPane();
@@ -184,8 +190,10 @@ private Q_SLOTS:
         QCOMPARE(f.h.context()->fetch<AppSettings>().value().size(), 1);
         QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), 4);
         QVERIFY(!window.settingsView()->switches()[4]->isChecked());
+        QVERIFY(!window.settingsView()->switches()[7]->isChecked());
+        QCOMPARE(window.settingsView()->reminderSegments()->checkedId(), 0);
         QCOMPARE(f.service->refreshInterval(), 60.0);
-        QCOMPARE(posted, 1);
+        QCOMPARE(posted, 3);
         // A stored interval the view does not offer selects no segment, and still reaches the service.
         window.settingsView()->settings()->setUpdateIntervalSeconds(7);
         QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), -1);
