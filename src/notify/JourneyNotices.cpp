@@ -28,13 +28,13 @@ QString delayText(qint64 minutes) {
 } // namespace
 
 NoticeSettings NoticeSettings::from(const AppSettings* settings) {
-    if (settings == nullptr || true) { // XXXMERGE
+    if (settings == nullptr) {
         return {};
     }
     return NoticeSettings{
-        /*XXXMERGE settings->arrivalReminderMinutes().value_or(AppSettings::defaultArrivalReminderMinutes),
+        settings->arrivalReminderMinutes().value_or(AppSettings::defaultArrivalReminderMinutes),
         settings->notifyPlatformChanges().value_or(true), settings->notifyDelayChanges().value_or(true),
-        settings->notifyInternetGaps().value_or(true)*/};
+        settings->notifyInternetGaps().value_or(true)};
 }
 
 NoticeSnapshot NoticeSnapshot::of(const TrainService& service) {

@@ -34,6 +34,9 @@ struct StopDoc {
     QString name;
     std::optional<bool> passed = std::nullopt;
     Delay delay = std::nullopt;
+    /// Scheduled and actual.
+    std::optional<std::pair<QString, QString>> platform = std::nullopt;
+    QStringList delayReasons = {};
 };
 
 /// A trip-info document; an empty EVA leaves the key out, and a stop without `passed` gets no info object.
@@ -50,6 +53,17 @@ inline QByteArray tripJson(const QList<StopDoc>& stops) {
         }
         if (stop.passed) {
             entry.insert(u"info"_s, QJsonObject{{u"passed"_s, *stop.passed}});
+        }
+        if (stop.platform) {
+            entry.insert(u"track"_s, QJsonObject{{u"scheduled"_s, stop.platform->first},
+                                                 {u"actual"_s, stop.platform->second}});
+        }
+        QJsonArray reasons;
+        for (const QString& reason : stop.delayReasons) {
+            reasons.append(QJsonObject{{u"code"_s, u"47"_s}, {u"text"_s, reason}});
+        }
+        if (!reasons.isEmpty()) {
+            entry.insert(u"delayReasons"_s, reasons);
         }
         array.append(entry);
     }

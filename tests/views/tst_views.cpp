@@ -1,8 +1,8 @@
 // The main window's widgets wired to a real store and a service on a scripted portal: the detail pane and
 // its trip, the settings record and its notifications, the destination selector, the route, the chart.
-#include "platform/TimeOfDayText.h"
 #include "ViewsTestSupport.h"
 #include "platform/NotificationCenter.h"
+#include "platform/TimeOfDayText.h"
 #include "store/AppSettings.h"
 #include "store/LiveQueryModel.h"
 #include "store/SpeedSample.h"
@@ -277,9 +277,19 @@ private Q_SLOTS:
         QCOMPARE(stops.rows().size(), 3);
         stops.show();
         QCOMPARE(stops.rows().size(), 2);
-        f.tickRoute({stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+5"_s)});
+        StopDoc late = stop(frankfurt, false, u"+5"_s);
+        late.platform = {u"7"_s, u"8"_s};
+        late.delayReasons = {u"Reparatur am Zug"_s, u"Reparatur am Zug"_s, u"Warten auf Anschlussreisende"_s};
+        StopDoc onTime = stop(dortmund, false, u""_s);
+        onTime.platform = {u"3"_s, u""_s};
+        f.tickRoute({stop(koeln, true), onTime, late});
+        // The platform to go to, and a changed one beside the timetable's.
+        QCOMPARE(stops.rows().at(0)->platformTexts(), QStringList());
+        QCOMPARE(stops.rows().at(1)->platformTexts(), QStringList{u"Pl. 3"_s});
+        QCOMPARE(stops.rows().at(2)->platformTexts(), (QStringList{u"Pl. 8"_s, u"7"_s}));
 
-        // A click on the header expands the row: newest delay first.
+        // A click on the header expands the row: the portal's reasons, each once, then the newest delay
+        // first.
         StopRow* row = stops.rows().at(2);
         QVERIFY(QTest::qWaitForWindowExposed(&stops));
         auto* scroll = stops.findChild<QScrollArea*>();
@@ -287,7 +297,9 @@ private Q_SLOTS:
         QTest::mouseClick(row, Qt::LeftButton, {}, QPoint(20, 8));
         QVERIFY(row->isExpanded());
         QVERIFY(scroll->height() > collapsedHeight); // the list grows with the row, below its limit
-        const QStringList history = row->historyTexts();
+        const QStringList history = row->historyTexts().mid(2);
+        QCOMPARE(row->historyTexts().mid(0, 2),
+                 (QStringList{u"Reparatur am Zug"_s, u"Warten auf Anschlussreisende"_s}));
         QCOMPARE(history.size(), 2);
         QVERIFY2(history.at(0).endsWith(u"+5"_s) && history.at(1).endsWith(u"+2"_s),
                  qPrintable(history.join(u"|"_s)));
@@ -296,7 +308,7 @@ private Q_SLOTS:
         f.tickRoute({stop(koeln, true), stop(dortmund, false, u""_s), stop(frankfurt, false, u"+7"_s)});
         QCOMPARE(stops.rows().at(2), row);
         QVERIFY(row->isExpanded());
-        QCOMPARE(row->historyTexts().size(), 3);
+        QCOMPARE(row->historyTexts().size(), 3); // the reasons left with the new document
         rows.at(0)->setExpanded(true);
         QCOMPARE(rows.at(0)->historyTexts(), QStringList{u"No delay history"_s});
         rows.at(0)->setExpanded(false);
