@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Clock.h"
+
 #include <QString>
 
 #include <functional>
@@ -23,10 +25,15 @@ struct AppFlavor {
     /// and tests) rather than refusing to start: an invisible application holding the single-instance lock
     /// would swallow every later launch from the desktop.
     bool runsWithoutDisplay = false;
-    /// Called once the application object exists; `owner` lives as long as the application. Returns the
-    /// factory of the connected service, or an empty function with `error` set when the portal cannot be
-    /// reached at all (the demo's simulator failing to listen).
-    std::function<ServiceFactory(QObject* owner, QString* error)> preparePortal;
+    /// "Now" for the status item and the windows, read from the time `preparePortal` returns; it must outlive
+    /// the application. The demo's runs at the pace its journey plays, and its connected service must read
+    /// the same one.
+    const Clock* clock = &Clock::system();
+    /// Called once the application object exists and the store is open; `owner` lives as long as the
+    /// application, `store` is the store's main context. Returns the factory of the connected service, or an
+    /// empty function with `error` set when the portal cannot be reached at all (the demo's simulator failing
+    /// to listen).
+    std::function<ServiceFactory(QObject* owner, ModelContext* store, QString* error)> preparePortal;
 };
 
 } // namespace quendle2

@@ -6,7 +6,6 @@
 #include "app/quendle2App.h"
 #include "menubar/AppIcon.h"
 #include "platform/ActivationToken.h"
-#include "platform/Clock.h"
 #include "platform/LogSink.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -98,7 +97,8 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
     }
 
     QString portalError;
-    AppFlavor::ServiceFactory connectedService = flavor.preparePortal(&application, &portalError);
+    AppFlavor::ServiceFactory connectedService =
+        flavor.preparePortal(&application, opened.value()->mainContext(), &portalError);
     if (!connectedService) {
         reportFatal(portalError, logTarget);
         return 1;
@@ -110,7 +110,7 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
         qCInfo(lcApp).noquote() << "Quitting on signal" << number;
         QCoreApplication::quit();
     });
-    quendle2App app(opened.takeValue(), std::move(connectedService), Clock::system());
+    quendle2App app(opened.takeValue(), std::move(connectedService), *flavor.clock);
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app](const QString& token) {
         qCInfo(lcApp).noquote() << "Showing the main window for another launch";
         app.openMainWindow(token);

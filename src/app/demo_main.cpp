@@ -1,17 +1,19 @@
 // quendle2-demo: the application on a simulated portal that plays a whole journey in minutes, in a data
 // folder of its own so that demo trips never mix with real ones.
 #include "PortalSimulator.h"
+#include "ScenarioClock.h"
 #include "app/AppLauncher.h"
 #include "platform/Clock.h"
 #include "service/TrainService.h"
 #include "store/ModelContext.h"
+#include "store/Trip.h"
 
 #include <QFile>
 #include <QTimer>
 
 namespace {
 
-// Thirty journey seconds per wall second: Frankfurt to Hamburg in about twelve minutes.
+// Thirty journey seconds per wall second: Frankfurt to Hamburg in about eleven minutes.
 constexpr double timeFactor = 30;
 // Starts with the train already on its way, so the title shows speed and arrival from the first tick.
 constexpr double startOffset = 900;
@@ -33,6 +35,27 @@ void drillFullDisk(quendle2::ModelContext* context) {
     check->start(200);
 }
 
+/// The latest instant the store holds, in milliseconds since the epoch. An earlier run's clock ran ahead of
+/// the wall, thirty times as fast; starting behind it would date this run's samples before that run's, and
+/// close its trips before they began.
+qint64 latestRecordedMs(quendle2::ModelContext* store) {
+    qint64 latest = 0;
+    const auto consider = [&latest](const std::optional<QDateTime>& instant) {
+        if (instant) {
+            latest = std::max(latest, instant->toMSecsSinceEpoch());
+        }
+    };
+    const auto trips = store->fetch<quendle2::Trip>();
+    for (const quendle2::Trip* trip : trips.ok() ? trips.value() : QList<quendle2::Trip*>{}) {
+        consider(trip->startDate());
+        consider(trip->endDate());
+        if (const auto mark = trip->latestSampleMark()) {
+            consider(mark->timestamp);
+        }
+    }
+    return latest;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -41,17 +64,26 @@ int main(int argc, char** argv) {
     flavor.applicationName = QStringLiteral("quendle2-demo");
     flavor.displayName = QStringLiteral("quendle2 demo");
     flavor.runsWithoutDisplay = true;
-    flavor.preparePortal = [](QObject* owner, QString* error) -> AppFlavor::ServiceFactory {
+    // The whole application lives on the journey's time, so that its countdowns, durations and grace periods
+    // run at the pace the journey plays. The journey's instant at launch is the real one, so that recorded
+    // trips are dated when they were played, unless an earlier run went further.
+    sim::ScenarioClock clock(Clock::system());
+    flavor.clock = &clock;
+    flavor.preparePortal = [&clock](QObject* owner, ModelContext* store,
+                                    QString* error) -> AppFlavor::ServiceFactory {
         auto* portal = new sim::PortalSimulator(sim::Scenario::builtInJourney(), Clock::system(), owner);
         if (!portal->listen()) {
             *error = QStringLiteral("Could not start the simulated portal: ") + portal->errorString();
             return {};
         }
-        portal->play(timeFactor, startOffset);
+        const qint64 now = Clock::system().now().toMSecsSinceEpoch();
+        const sim::SimTimeline timeline{now, std::max(now, latestRecordedMs(store)), startOffset, timeFactor};
+        portal->play(timeline);
+        clock.follow(timeline);
         const QUrl origin = portal->origin();
-        return [origin](ModelContext* context) {
+        return [origin, &clock](ModelContext* context) {
             drillFullDisk(context);
-            return new TrainService(context, origin, sim::PortalSimulator::caCertificates(), Clock::system());
+            return new TrainService(context, origin, sim::PortalSimulator::caCertificates(), clock);
         };
     };
     return AppLauncher::run(argc, argv, flavor);

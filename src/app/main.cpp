@@ -7,7 +7,7 @@ int main(int argc, char** argv) {
     AppFlavor flavor;
     flavor.applicationName = QStringLiteral("quendle2");
     flavor.displayName = QStringLiteral("quendle2");
-    flavor.preparePortal = [](QObject*, QString*) -> AppFlavor::ServiceFactory {
+    flavor.preparePortal = [](QObject*, ModelContext*, QString*) -> AppFlavor::ServiceFactory {
         return [](ModelContext* context) { return new TrainService(context); };
     };
     return AppLauncher::run(argc, argv, flavor);

@@ -2,6 +2,7 @@
 // own decoder: otherwise the demo and the integration tests prove nothing.
 
 #include "PortalSimulator.h"
+#include "ScenarioClock.h"
 #include "platform/ManualClock.h"
 #include "portal/ICEPortalClient.h"
 
@@ -25,27 +26,43 @@ private Q_SLOTS:
         QTest::addColumn<QString>("internet");
         QTest::addColumn<QString>("tzn");
         QTest::addColumn<QString>("dortmundDelay"); // the arrival forecast there moves as the journey plays
+        QTest::addColumn<QString>("kolnTrack");     // scheduled 11, changed from minute 25 on
+        QTest::addColumn<QString>("connectivity");  // current state, next different state, seconds to it
+        QTest::addColumn<QString>("reasons");       // codes at Essen | at Dortmund
 
-        QTest::newRow("standing at the first stop") << -2.0 << 0.0 << 0.0 << u"Frankfurt(Main)Hbf"_s
-                                                    << QString() << 0 << u"HIGH"_s << u"ICE9473"_s << u""_s;
+        QTest::newRow("standing at the first stop")
+            << -2.0 << 0.0 << 0.0 << u"Frankfurt(Main)Hbf"_s << QString() << 0 << u"HIGH"_s << u"ICE9473"_s
+            << u""_s << u"11"_s << u"HIGH MIDDLE 1020"_s << u"|"_s;
         QTest::newRow("cruising to the airport, on time")
             << 5.0 << 215.0 << 220.0 << u"Frankfurt(M) Flughafen Fernbf"_s << QString() << 1 << u"HIGH"_s
-            << u"ICE9473"_s << u""_s;
+            << u"ICE9473"_s << u""_s << u"11"_s << u"HIGH MIDDLE 600"_s << u"|"_s;
         QTest::newRow("standing at the airport, two minutes late to leave")
             << 12.0 << 0.0 << 0.0 << u"Frankfurt(M) Flughafen Fernbf"_s << QString() << 1 << u"HIGH"_s
-            << u"ICE9473"_s << u"+2"_s;
-        QTest::newRow("high-speed line") << 40.0 << 295.0 << 300.0 << u"Köln Messe/Deutz"_s << u"+2"_s << 2
-                                         << u"HIGH"_s << u"ICE9473"_s << u"+2"_s;
+            << u"ICE9473"_s << u"+2"_s << u"11"_s << u"HIGH MIDDLE 180"_s << u"|"_s;
+        QTest::newRow("Köln's new platform announced")
+            << 25.0 << 290.0 << 300.0 << u"Köln Messe/Deutz"_s << u"+2"_s << 2 << u"MIDDLE"_s << u"ICE9473"_s
+            << u"+2"_s << u"12"_s << u"MIDDLE HIGH 300"_s << u"|"_s;
+        QTest::newRow("the internet drops in five minutes")
+            << 50.0 << 295.0 << 300.0 << u"Köln Messe/Deutz"_s << u"+2"_s << 2 << u"WEAK"_s << u"ICE9473"_s
+            << u"+2"_s << u"12"_s << u"WEAK NO_INTERNET 300"_s << u"|"_s;
+        QTest::newRow("without internet")
+            << 56.0 << 290.0 << 300.0 << u"Köln Messe/Deutz"_s << u"+2"_s << 2 << u"NO_INTERNET"_s
+            << u"ICE9473"_s << u"+2"_s << u"12"_s << u"NO_INTERNET HIGH 240"_s << u"|"_s;
         QTest::newRow("standing in Düsseldorf, five late")
             << 95.0 << 0.0 << 0.0 << u"Düsseldorf Hbf"_s << u"+5"_s << 3 << u"HIGH"_s << u"ICE9473"_s
-            << u"+5"_s;
-        QTest::newRow("after Essen, delay drifting")
-            << 130.0 << 205.0 << 210.0 << u"Dortmund Hbf"_s << u"+6"_s << 6 << u"MIDDLE"_s << u"ICE9473"_s
-            << u"+6"_s;
-        QTest::newRow("arrived at the terminus") << 333.0 << 0.0 << 0.0 << u"Hamburg Hbf"_s << u"+2"_s << 11
-                                                 << u"HIGH"_s << u"ICE9473"_s << u"+8"_s;
-        QTest::newRow("renumbered at the terminus") << 336.0 << 0.0 << 0.0 << u"Hamburg Hbf"_s << u"+2"_s
-                                                    << 11 << u"HIGH"_s << u"ICE9475"_s << u"+8"_s;
+            << u"+5"_s << u"12"_s << u"HIGH UNSTABLE 300"_s << u"47|47"_s;
+        QTest::newRow("after Essen, a repair announced")
+            << 130.0 << 205.0 << 210.0 << u"Dortmund Hbf"_s << u"+12"_s << 6 << u"MIDDLE"_s << u"ICE9473"_s
+            << u"+12"_s << u"12"_s << u"MIDDLE HIGH 200"_s << u"47|47 36"_s;
+        QTest::newRow("without internet, the portal's service failing next")
+            << 272.0 << 275.0 << 280.0 << u"Hamburg Hbf"_s << u"+4"_s << 10 << u"NO_INTERNET"_s
+            << u"ICE9473"_s << u"+12"_s << u"12"_s << u"NO_INTERNET HIGH 480"_s << u"47|47 36"_s;
+        QTest::newRow("arrived at the terminus")
+            << 333.0 << 0.0 << 0.0 << u"Hamburg Hbf"_s << u"+2"_s << 11 << u"HIGH"_s << u"ICE9473"_s
+            << u"+12"_s << u"12"_s << u"HIGH"_s << u"47|47 36"_s;
+        QTest::newRow("renumbered at the terminus")
+            << 336.0 << 0.0 << 0.0 << u"Hamburg Hbf"_s << u"+2"_s << 11 << u"HIGH"_s << u"ICE9475"_s
+            << u"+12"_s << u"12"_s << u"HIGH"_s << u"47|47 36"_s;
     }
 
     void journeyAtAMoment() {
@@ -58,6 +75,9 @@ private Q_SLOTS:
         QFETCH(QString, internet);
         QFETCH(QString, tzn);
         QFETCH(QString, dortmundDelay);
+        QFETCH(QString, kolnTrack);
+        QFETCH(QString, connectivity);
+        QFETCH(QString, reasons);
 
         PortalSimulator sim(Scenario::builtInJourney(), m_clock);
         sim.play(1.0, minute * 60);
@@ -68,12 +88,29 @@ private Q_SLOTS:
                  qPrintable(QString::number(*status.value().speed)));
         QCOMPARE(status.value().internet, internet);
         QCOMPARE(status.value().tzn, tzn);
+        const ICEStatus::Connectivity& forecast = *status.value().connectivity;
+        QStringList states{*forecast.currentState};
+        if (forecast.nextState) {
+            states << *forecast.nextState << QString::number(*forecast.remainingTimeSeconds);
+        }
+        QCOMPARE(states.join(u' '), connectivity);
 
         const auto trip = ICETripInfo::decode(sim.documentBody(PortalSimulator::Path::Trip));
         QVERIFY2(trip.ok(), qPrintable(trip.ok() ? QString() : trip.error().description()));
         const auto& stops = *trip.value().trip->stops;
         QCOMPARE(stops.size(), std::size_t{11});
         QCOMPARE(stops.at(6).timetable->arrivalDelay, dortmundDelay);
+        QCOMPARE(stops.at(2).track->scheduled, u"11"_s);
+        QCOMPARE(stops.at(2).track->actual, kolnTrack);
+        const auto codes = [](const ICETripInfo::Trip::Stop& stop) {
+            QStringList list;
+            for (const auto& reason :
+                 stop.delayReasons.value_or(std::vector<ICETripInfo::Trip::Stop::DelayReason>{})) {
+                list << *reason.code;
+            }
+            return list.join(u' ');
+        };
+        QCOMPARE(codes(stops.at(5)) + u'|' + codes(stops.at(6)), reasons);
         int passedCount = 0;
         const ICETripInfo::Trip::Stop* next = nullptr;
         for (const auto& stop : stops) {
@@ -98,27 +135,43 @@ private Q_SLOTS:
         QVERIFY(!stops.back().timetable->scheduledDepartureTime.has_value());
     }
 
-    void timeFactorSqueezesDocumentTimes() {
-        PortalSimulator sim(Scenario::builtInJourney(), m_clock);
-        const qint64 wallStart = m_clock.now().toMSecsSinceEpoch();
-        sim.play(30.0);
-        m_clock.advance(10); // 300 scenario seconds
-        QCOMPARE(sim.scenarioTime(), 300.0);
+    // The demo's clock and its portal share one time line at 30x: the clock reads the instant the documents
+    // carry, it runs thirty times faster than the wall, and a stop's times stay put. Here it starts five
+    // hours ahead of the wall, where an earlier run of the demo may have left it.
+    void scenarioClockKeepsTheJourneysPace_data() {
+        QTest::addColumn<double>("wallSeconds");
+        QTest::addColumn<qint64>("journeyMs"); // since the start's instant
+        QTest::addColumn<qint64>("remaining"); // seconds to HIGH, at scenario second 1800
 
-        const auto trip = ICETripInfo::decode(sim.documentBody(PortalSimulator::Path::Trip));
-        QVERIFY(trip.ok());
-        // The airport is 11 scheduled minutes out: 22 wall seconds at 30x.
-        QCOMPARE(*trip.value().trip->stops->at(1).timetable->scheduledArrivalTime, wallStart + 22'000);
+        QTest::newRow("at the start") << 0.0 << qint64{0} << qint64{900};
+        QTest::newRow("ten seconds on: five minutes") << 10.0 << qint64{300'000} << qint64{600};
+        QTest::newRow("a fraction of a second short, rounded up") << 29.99 << qint64{899'700} << qint64{1};
+    }
+
+    void scenarioClockKeepsTheJourneysPace() {
+        QFETCH(double, wallSeconds);
+        QFETCH(qint64, journeyMs);
+        QFETCH(qint64, remaining);
+        const qint64 start = m_clock.now().toMSecsSinceEpoch() + 5 * 3'600'000;
+        const SimTimeline timeline{m_clock.now().toMSecsSinceEpoch(), start, 900, 30};
+        PortalSimulator sim(Scenario::builtInJourney(), m_clock);
+        sim.play(timeline);
+        ScenarioClock clock(m_clock);
+        clock.follow(timeline);
+        m_clock.advance(wallSeconds);
+
+        QCOMPARE(clock.now().toMSecsSinceEpoch(), start + journeyMs);
         const auto status = ICEStatus::decode(sim.documentBody(PortalSimulator::Path::Status));
-        QCOMPARE(*status.value().serverTime, m_clock.now().toMSecsSinceEpoch());
-        // MIDDLE starts at scenario second 900: 20 wall seconds away.
-        QCOMPARE(status.value().connectivity->nextState, u"MIDDLE"_s);
-        QCOMPARE(status.value().connectivity->remainingTimeSeconds, qint64{20});
+        QCOMPARE(*status.value().serverTime, start + journeyMs);
+        QCOMPARE(status.value().connectivity->remainingTimeSeconds, remaining);
+        const auto trip = ICETripInfo::decode(sim.documentBody(PortalSimulator::Path::Trip));
+        // Scheduled at scenario second 660, four minutes before the start.
+        QCOMPARE(*trip.value().trip->stops->at(1).timetable->scheduledArrivalTime, start - 240'000);
     }
 
     void outageDropsConnections() {
         PortalSimulator sim(Scenario::builtInJourney(), m_clock);
-        sim.play(1.0, 11000); // between Hamm and Hannover, inside the outage
+        sim.play(1.0, 13000); // between Bielefeld and Hannover, inside the outage
         QVERIFY(sim.listen());
         ICEPortalClient client(3.0, sim.origin(), PortalSimulator::caCertificates());
         const auto fetch = client.fetchStatus();
@@ -126,7 +179,7 @@ private Q_SLOTS:
         QVERIFY(!fetch.outcome()->ok());
         QCOMPARE(fetch.outcome()->error().kind, PortalError::Kind::Network);
 
-        sim.play(1.0, 14500); // the outage is over
+        sim.play(1.0, 13500); // the outage is over
         const auto again = client.fetchStatus();
         QTRY_VERIFY_WITH_TIMEOUT(again.isFinished(), 10000);
         QVERIFY(again.outcome()->ok());

@@ -30,10 +30,10 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// 20 scenario seconds per clock second and 5 s of clock per tick: 100 scenario seconds a tick. The
-// 4200-second outage then lasts 210 s of clock, past the 120 s grace but well short of the 1200 s after
+// 5 scenario seconds per clock second and 5 s of clock per tick: 25 scenario seconds a tick. The
+// 900-second outage then lasts 180 s of clock, past the 120 s grace but well short of the 1200 s after
 // which a trip is closed as stale, and the 30 s change debounce spans six ticks.
-constexpr double playFactor = 20.0;
+constexpr double playFactor = 5.0;
 constexpr double tickSeconds = 5.0;
 // Far enough past the renumbering at 20100 for its debounce to run out, with ticks to spare.
 constexpr double lastScenarioSecond = 21100.0;
@@ -114,10 +114,10 @@ private Q_SLOTS:
             QVERIFY2(tick.connected == inGrace, where.constData());
             (tick.connected ? stillConnected : disconnected) += 1;
         }
-        // The run covers the whole outage of 42 ticks and the journey around it, or the checks prove little.
+        // The run covers the whole outage of 36 ticks and the journey around it, or the checks prove little.
         // 120 s of grace are 24 ticks.
         QCOMPARE(stillConnected, 24);
-        QCOMPARE(disconnected, 18);
+        QCOMPARE(disconnected, 12);
         QVERIFY(m_ticks.back().scenarioSecond > scenario.arrivalAtTerminus());
     }
 

@@ -29,21 +29,21 @@ QJsonValue speedValue(double speed) {
 } // namespace
 
 QJsonObject PortalDocuments::status(const Scenario& scenario, const SimTimeline& timeline,
-                                    const QDateTime& now) {
-    const double t = timeline.scenarioTime(now);
+                                    const QDateTime& wallNow) {
+    const double t = timeline.scenarioTime(wallNow);
     const QString internet = scenario.internetAt(t);
     const bool offline = internet == "OFFLINE"_L1;
     const auto [latitude, longitude] = scenario.coordinatesAt(t);
 
-    QJsonObject connectivity{{u"currentState"_s, internet == "OFFLINE"_L1 ? u"NO_INTERNET"_s : internet}};
-    if (const auto next = scenario.nextWifiChange(t)) {
-        connectivity.insert(u"nextState"_s, next->internet);
-        connectivity.insert(u"remainingTimeSeconds"_s,
-                            static_cast<qint64>(std::ceil((next->at - t) / timeline.factor)));
-    } else {
-        connectivity.insert(u"nextState"_s, QJsonValue::Null);
-        connectivity.insert(u"remainingTimeSeconds"_s, QJsonValue::Null);
-    }
+    const Scenario::Connectivity forecast = scenario.connectivityAt(t);
+    // Whole seconds rounded up, so that the count never reads 0 while the state still holds.
+    const QJsonObject connectivity{
+        {u"currentState"_s, forecast.currentState},
+        {u"nextState"_s, forecast.nextState ? QJsonValue(*forecast.nextState) : QJsonValue(QJsonValue::Null)},
+        {u"remainingTimeSeconds"_s, forecast.nextAt
+                                        ? QJsonValue(static_cast<qint64>(std::ceil(*forecast.nextAt - t)))
+                                        : QJsonValue(QJsonValue::Null)},
+    };
 
     return QJsonObject{
         {u"connection"_s, !offline},
@@ -55,7 +55,7 @@ QJsonObject PortalDocuments::status(const Scenario& scenario, const SimTimeline&
         {u"tileY"_s, static_cast<int>(std::round((latitude - 50.0) * 100))},
         {u"tileX"_s, static_cast<int>(std::round((longitude - 9.0) * 100))},
         {u"series"_s, u"412"_s},
-        {u"serverTime"_s, now.toMSecsSinceEpoch()},
+        {u"serverTime"_s, timeline.epochMs(t)},
         {u"speed"_s, speedValue(scenario.speedAt(t))},
         {u"trainType"_s, scenario.trainType()},
         {u"tzn"_s, scenario.tznAt(t)},
@@ -66,8 +66,8 @@ QJsonObject PortalDocuments::status(const Scenario& scenario, const SimTimeline&
 }
 
 QJsonObject PortalDocuments::trip(const Scenario& scenario, const SimTimeline& timeline,
-                                  const QDateTime& now) {
-    const double t = timeline.scenarioTime(now);
+                                  const QDateTime& wallNow) {
+    const double t = timeline.scenarioTime(wallNow);
     const auto& stops = scenario.stops();
     const std::size_t next = scenario.nextStopIndex(t);
     const double position = scenario.positionAt(t);
@@ -80,11 +80,9 @@ QJsonObject PortalDocuments::trip(const Scenario& scenario, const SimTimeline& t
         if (state.passed) {
             lastPassed = i;
         }
-        const bool late = state.arrivalDelay >= 5 || state.departureDelay >= 5;
-        QJsonValue reasons = QJsonValue::Null;
-        if (late && scenario.delayReasonCode()) {
-            reasons = QJsonArray{QJsonObject{{u"code"_s, *scenario.delayReasonCode()},
-                                             {u"text"_s, scenario.delayReasonText().value_or(QString())}}};
+        QJsonArray reasons;
+        for (const Scenario::DelayReason& reason : scenario.delayReasonsAt(i, t)) {
+            reasons.append(QJsonObject{{u"code"_s, reason.code}, {u"text"_s, reason.text}});
         }
         const double fromStart = scenario.distanceFromStart(i);
         stopArray.append(QJsonObject{
@@ -105,7 +103,7 @@ QJsonObject PortalDocuments::trip(const Scenario& scenario, const SimTimeline& t
                   stop.departure ? QJsonValue(true) : QJsonValue(QJsonValue::Null)},
                  {u"departureDelay"_s, delayText(stop.departure ? state.departureDelay : 0)},
              }},
-            {u"track"_s, QJsonObject{{u"scheduled"_s, stop.track}, {u"actual"_s, stop.track}}},
+            {u"track"_s, QJsonObject{{u"scheduled"_s, stop.track}, {u"actual"_s, stop.trackAt(t)}}},
             {u"info"_s,
              QJsonObject{{u"status"_s, 0},
                          {u"passed"_s, state.passed},
@@ -113,7 +111,7 @@ QJsonObject PortalDocuments::trip(const Scenario& scenario, const SimTimeline& t
                          {u"distance"_s, static_cast<qint64>(std::llround(
                                              i == 0 ? 0 : fromStart - scenario.distanceFromStart(i - 1)))},
                          {u"distanceFromStart"_s, static_cast<qint64>(std::llround(fromStart))}}},
-            {u"delayReasons"_s, reasons},
+            {u"delayReasons"_s, reasons.isEmpty() ? QJsonValue(QJsonValue::Null) : QJsonValue(reasons)},
         });
     }
 

@@ -127,7 +127,12 @@ QList<QSslCertificate> PortalSimulator::caCertificates() {
 }
 
 void PortalSimulator::play(double factor, double startOffset) {
-    m_timeline = SimTimeline{m_clock.now().toMSecsSinceEpoch(), startOffset, factor};
+    const qint64 now = m_clock.now().toMSecsSinceEpoch();
+    play(SimTimeline{now, now, startOffset, factor});
+}
+
+void PortalSimulator::play(const SimTimeline& timeline) {
+    m_timeline = timeline;
 }
 
 double PortalSimulator::scenarioTime() const {

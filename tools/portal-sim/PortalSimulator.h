@@ -64,8 +64,10 @@ public:
     static QList<QSslCertificate> caCertificates();
 
     /// Plays the scenario from `startOffset` scenario seconds on, `factor` scenario seconds per wall second,
-    /// starting now.
+    /// starting now, at the real instant.
     void play(double factor, double startOffset = 0);
+    /// Plays the scenario on `timeline`, for sharing it with a ScenarioClock.
+    void play(const SimTimeline& timeline);
     double scenarioTime() const;
     const Scenario& scenario() const { return m_scenario; }
 

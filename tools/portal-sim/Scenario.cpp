@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace quendle2::sim {
 
@@ -40,6 +41,10 @@ std::optional<double> Scenario::Stop::actualArrival() const {
 
 std::optional<double> Scenario::Stop::actualDeparture() const {
     return departure ? std::optional<double>(*departure + departureDelay * 60.0) : std::nullopt;
+}
+
+QString Scenario::Stop::trackAt(double t) const {
+    return trackChange && t >= trackChange->at ? trackChange->track : track;
 }
 
 std::optional<Scenario> Scenario::fromJson(const QByteArray& json, QString* error) {
@@ -77,10 +82,10 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray& json, QString* erro
     }
     std::stable_sort(s.m_wifi.begin(), s.m_wifi.end(),
                      [](const WifiChange& a, const WifiChange& b) { return a.at < b.at; });
-    const QJsonObject reason = root.value("delayReason"_L1).toObject();
-    if (!reason.isEmpty()) {
-        s.m_delayReasonCode = reason.value("code"_L1).toString();
-        s.m_delayReasonText = reason.value("text"_L1).toString();
+    for (const QJsonValue& v : root.value("delayReasons"_L1).toArray()) {
+        const QJsonObject o = v.toObject();
+        s.m_delayReasons.push_back(
+            {o.value("at"_L1).toDouble(), o.value("code"_L1).toString(), o.value("text"_L1).toString()});
     }
 
     const QJsonArray stops = root.value("stops"_L1).toArray();
@@ -99,6 +104,12 @@ std::optional<Scenario> Scenario::fromJson(const QByteArray& json, QString* erro
         stop.departure = optionalNumber(o, "departure"_L1);
         stop.arrivalDelay = o.value("arrivalDelay"_L1).toInt();
         stop.departureDelay = o.value("departureDelay"_L1).toInt();
+        stop.delayAnnouncedAt = optionalNumber(o, "delayAnnouncedAt"_L1);
+        const QJsonObject trackChange = o.value("trackChange"_L1).toObject();
+        if (!trackChange.isEmpty()) {
+            stop.trackChange =
+                TrackChange{trackChange.value("at"_L1).toDouble(), trackChange.value("track"_L1).toString()};
+        }
         stop.lineSpeed = o.value("lineSpeed"_L1).toDouble();
         const bool first = i == 0;
         const bool last = i == stops.size() - 1;
@@ -160,13 +171,20 @@ QString Scenario::internetAt(double t) const {
     return current;
 }
 
-std::optional<Scenario::WifiChange> Scenario::nextWifiChange(double t) const {
+Scenario::Connectivity Scenario::connectivityAt(double t) const {
+    // The forecast knows no OFFLINE: a portal whose own service fails still reports NO_INTERNET there.
+    const auto portalState = [](const QString& internet) {
+        return internet == "OFFLINE"_L1 ? u"NO_INTERNET"_s : internet;
+    };
+    Connectivity connectivity{portalState(internetAt(t)), std::nullopt, std::nullopt};
     for (const WifiChange& change : m_wifi) {
-        if (change.at > t) {
-            return change;
+        if (change.at > t && portalState(change.internet) != connectivity.currentState) {
+            connectivity.nextState = portalState(change.internet);
+            connectivity.nextAt = change.at;
+            break;
         }
     }
-    return std::nullopt;
+    return connectivity;
 }
 
 bool Scenario::inOutage(double t) const {
@@ -209,6 +227,9 @@ int Scenario::currentDelay(double t) const {
         const auto [i, fraction] = *segment;
         const double from = m_stops[i].departureDelay;
         const double to = m_stops[i + 1].arrivalDelay;
+        if (const auto announced = m_stops[i + 1].delayAnnouncedAt) {
+            return static_cast<int>(t >= *announced ? to : from);
+        }
         return static_cast<int>(std::trunc(from + (to - from) * fraction));
     }
     for (const Stop& stop : m_stops) {
@@ -242,6 +263,19 @@ Scenario::StopState Scenario::stopStateAt(std::size_t index, double t) const {
     state.passed = departed || (last && arrived);
     state.positionStatus = state.passed ? u"passed"_s : (arrived ? u"arrived"_s : u"future"_s);
     return state;
+}
+
+std::vector<Scenario::DelayReason> Scenario::delayReasonsAt(std::size_t index, double t) const {
+    const StopState state = stopStateAt(index, t);
+    if (state.arrivalDelay < 5 && state.departureDelay < 5) {
+        return {};
+    }
+    const Stop& stop = m_stops[index];
+    const double knownBy = std::min(t, stop.actualDeparture().value_or(stop.actualArrival().value_or(t)));
+    std::vector<DelayReason> reasons;
+    std::copy_if(m_delayReasons.begin(), m_delayReasons.end(), std::back_inserter(reasons),
+                 [knownBy](const DelayReason& reason) { return reason.at <= knownBy; });
+    return reasons;
 }
 
 double Scenario::distanceFromStart(std::size_t index) const {
