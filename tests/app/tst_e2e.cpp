@@ -1,7 +1,9 @@
 // quendle2-demo as a user runs it, seen from outside: on a private session bus with a stand-in status
 // notifier host, its title read over D-Bus, its store read from disk, a second launch, and a quit through
 // the status item's menu.
+#include "FakeNotificationServer.h"
 #include "PrivateSessionBus.h"
+#include "menubar/DBusMenuTypes.h"
 #include "store/ModelContainer.h"
 
 #include <QDBusConnection>
@@ -125,6 +127,12 @@ private Q_SLOTS:
     }
 
     void demoShowsTheJourneyAndQuitsThroughItsMenu() {
+        // The desktop's notification server is there from the start.
+        QDBusConnection desktop = QDBusConnection::connectToBus(m_bus.address(), u"e2e-desktop"_s);
+        test::FakeNotificationServer notices;
+        QVERIFY(desktop.registerObject(u"/org/freedesktop/Notifications"_s, &notices,
+                                       QDBusConnection::ExportAllSlots) &&
+                desktop.registerService(u"org.freedesktop.Notifications"_s));
         // The panel comes up after the application, as at login: the item must find it when it appears.
         QProcess demo;
         startDemo(demo);
@@ -164,6 +172,19 @@ private Q_SLOTS:
              journey.match(label).hasMatch()),
             qPrintable(u"label: "_s + label), 30'000);
 
+        // The menu is the journey at a glance, headed by the train and where it runs to.
+        registerDBusMenuTypes();
+        const auto firstMenuLine = [&] {
+            const QVariant layout = call(u"/MenuBar"_s, menuInterface, u"GetLayout"_s, {0, -1, QStringList()})
+                                        .arguments()
+                                        .value(1);
+            return qdbus_cast<DBusMenuLayoutItem>(layout)
+                .children.value(0)
+                .properties.value(u"label"_s)
+                .toString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(firstMenuLine(), u"ICE 9473 \u2192 Hamburg Hbf"_s, 10'000);
+
         StoreCounts running;
         QTRY_VERIFY_WITH_TIMEOUT((running = readStore(storePath())).samples > 0, 15'000);
         QCOMPARE(running.trips, 1);
@@ -183,6 +204,10 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(logged("Showing the main window for another launch") == 1, 10'000);
         QCOMPARE(click(), QDBusMessage::ReplyMessage);
         QTRY_VERIFY_WITH_TIMEOUT(logged("hiding app") == 2, 10'000);
+
+        // The platform change at Köln, announced early in the journey, reaches the desktop.
+        QTRY_VERIFY2_WITH_TIMEOUT(notices.summaries().contains(u"Platform change at K\u00F6ln Messe/Deutz"_s),
+                                  qPrintable(notices.summaries().join(u" | "_s)), 40'000);
 
         // "Quit quendle2" (entry 2, see tst_sni) from the item's menu ends the process cleanly, with the data
         // on disk.

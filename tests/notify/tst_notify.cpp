@@ -1,5 +1,6 @@
 // Notices about the journey: when each is due, and how it reaches the desktop's notification server.
 
+#include "FakeNotificationServer.h"
 #include "PrivateSessionBus.h"
 #include "notify/DesktopNotifier.h"
 #include "notify/JourneyNotices.h"
@@ -29,21 +30,6 @@ struct Step {
     bool passed = false;
     QString trip = u"trip-1"_s;
     NoticeSettings settings = {};
-};
-
-/// The notification server as tests see it: records every call and answers with ids of its own.
-class FakeNotificationServer : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    QList<QVariantList> calls;
-
-public Q_SLOTS:
-    uint Notify(const QString& appName, uint replacesId, const QString& appIcon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
-        calls << QVariantList{appName, replacesId, appIcon, summary, body, actions, hints, timeout};
-        return replacesId != 0 ? replacesId : static_cast<uint>(calls.size()) + 40;
-    }
 };
 
 } // namespace
