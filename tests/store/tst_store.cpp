@@ -80,16 +80,11 @@ enum class BadFile {
 Q_DECLARE_METATYPE(quendle2::FetchDescriptor)
 Q_DECLARE_METATYPE(BadFile)
 
-class TestStore : public QObject {
+class TestStore : public QObject, private StoreFixture {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_store = openStore(storePath());
-        QVERIFY(m_store);
-    }
+    void init() { QVERIFY(openFresh()); }
 
     void cleanup() {
         m_store.reset();
@@ -594,20 +589,9 @@ private Q_SLOTS:
     }
 
 private:
-    QString storePath() const { return m_dir->filePath(u"store.sqlite"_s); }
-    ModelContext* context() const { return m_store->mainContext(); }
     Trip* addTrip(const QDateTime& start, const QString& train, bool active) {
         return context()->insert(std::make_unique<Trip>(start, train, active));
     }
-
-    bool reopen() {
-        m_store.reset();
-        m_store = openStore(storePath());
-        return m_store != nullptr;
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ModelContainer> m_store;
 };
 
 QTEST_GUILESS_MAIN(TestStore)
