@@ -508,15 +508,14 @@ private Q_SLOTS:
         for (const char* statement : StoreSchema::firstVersion()) {
             QVERIFY(raw->exec(QString::fromUtf8(statement)));
         }
-        for (
-            const QString& row :
-            {u"INSERT INTO Metadata VALUES ('schemaVersion', '1.0.0')"_s,
-             u"INSERT INTO AppSettings VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
-             u"INSERT INTO Trip VALUES (1, '5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1', 1748772000125, NULL, 'ICE "
-             u"77', "
-             u"1, 250.5, 120.25, '8000105')"_s,
-             u"INSERT INTO SpeedSample VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
-             u"INSERT INTO StopSnapshot VALUES (1, 1748772060125, 1, '8000105', 'Mainz', NULL, NULL, '+4')"_s}) {
+        const QStringList rows{
+            u"INSERT INTO Metadata VALUES ('schemaVersion', '1.0.0')"_s,
+            u"INSERT INTO AppSettings VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
+            u"INSERT INTO Trip VALUES (1, '5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1', 1748772000125, NULL, "
+            u"'ICE 77', 1, 250.5, 120.25, '8000105')"_s,
+            u"INSERT INTO SpeedSample VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
+            u"INSERT INTO StopSnapshot VALUES (1, 1748772060125, 1, '8000105', 'Mainz', NULL, NULL, '+4')"_s};
+        for (const QString& row : rows) {
             QVERIFY(raw->exec(row));
         }
         const QString backup = storePath() + u".1.0.0.bak"_s;
