@@ -322,12 +322,11 @@ private Q_SLOTS:
         QWidget first;
         QWidget second;
         QList<std::pair<QWidget*, QString>> broughtForward;
-        manager->setUserWindows({[&] {
-                                     return QList<QWidget*>{&first, &second};
-                                 },
-                                 [&](QWidget* window, const QString& token) {
-                                     broughtForward.append({window, token});
-                                 }});
+        const auto windows = [&] { return QList<QWidget*>{&first, &second}; };
+        const auto bringForward = [&](QWidget* window, const QString& token) {
+            broughtForward.append({window, token});
+        };
+        manager->setUserWindows({windows, bringForward});
         bar.item->token = u"wayland-2"_s;
         Q_EMIT bar.item->clicked();
         Q_EMIT bar.item->clicked(); // a token serves one click

@@ -1,10 +1,6 @@
 // The service against the simulated portal over real HTTPS, for a whole journey. One manual clock drives
-// both: the simulator turns it into scenario seconds, and the service measures its debounce, grace period
-// and stale-trip limit on it, so the journey plays in seconds without any waiting.
-//
-// Each tick's outcome is recorded, and the store is read back from a fresh container after the run, so what
-// is checked is what reached the file. The exact reachability, change, sampling and snapshot rules are the
-// unit tests' business; here the journey must hold the first two.
+// both, so the journey plays in seconds, and the store is read back from a fresh container after the run.
+// The exact rules are the unit tests' business; here the journey must hold reachability and the change.
 
 #include "PortalSimulator.h"
 #include "platform/ManualClock.h"

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "store/ModelContainer.h"
+#include "store/ModelContext.h"
 
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QtDebug>
 
 #include <atomic>
@@ -20,6 +22,25 @@ inline std::unique_ptr<ModelContainer> openStore(const QString& filePath) {
     }
     return opened.takeValue();
 }
+
+/// A store in a folder of its own, closed and opened again as a restart of the application would.
+class StoreFixture {
+protected:
+    bool openFresh() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        return m_dir->isValid() && reopen();
+    }
+    bool reopen() {
+        m_store.reset();
+        m_store = openStore(storePath());
+        return m_store != nullptr;
+    }
+    QString storePath() const { return m_dir->filePath(QStringLiteral("store.sqlite")); }
+    ModelContext* context() const { return m_store->mainContext(); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ModelContainer> m_store;
+};
 
 /// A connection of its own to a store file, the way another process would see it.
 class RawConnection {

@@ -80,16 +80,11 @@ enum class BadFile {
 Q_DECLARE_METATYPE(quendle2::FetchDescriptor)
 Q_DECLARE_METATYPE(BadFile)
 
-class TestStore : public QObject {
+class TestStore : public QObject, private StoreFixture {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        QVERIFY(m_dir->isValid());
-        m_store = openStore(storePath());
-        QVERIFY(m_store);
-    }
+    void init() { QVERIFY(openFresh()); }
 
     void cleanup() {
         m_store.reset();
@@ -513,15 +508,14 @@ private Q_SLOTS:
         for (const char* statement : StoreSchema::firstVersion()) {
             QVERIFY(raw->exec(QString::fromUtf8(statement)));
         }
-        for (
-            const QString& row :
-            {u"INSERT INTO Metadata VALUES ('schemaVersion', '1.0.0')"_s,
-             u"INSERT INTO AppSettings VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
-             u"INSERT INTO Trip VALUES (1, '5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1', 1748772000125, NULL, 'ICE "
-             u"77', "
-             u"1, 250.5, 120.25, '8000105')"_s,
-             u"INSERT INTO SpeedSample VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
-             u"INSERT INTO StopSnapshot VALUES (1, 1748772060125, 1, '8000105', 'Mainz', NULL, NULL, '+4')"_s}) {
+        const QStringList rows{
+            u"INSERT INTO Metadata VALUES ('schemaVersion', '1.0.0')"_s,
+            u"INSERT INTO AppSettings VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
+            u"INSERT INTO Trip VALUES (1, '5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1', 1748772000125, NULL, "
+            u"'ICE 77', 1, 250.5, 120.25, '8000105')"_s,
+            u"INSERT INTO SpeedSample VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
+            u"INSERT INTO StopSnapshot VALUES (1, 1748772060125, 1, '8000105', 'Mainz', NULL, NULL, '+4')"_s};
+        for (const QString& row : rows) {
             QVERIFY(raw->exec(row));
         }
         const QString backup = storePath() + u".1.0.0.bak"_s;
@@ -594,20 +588,9 @@ private Q_SLOTS:
     }
 
 private:
-    QString storePath() const { return m_dir->filePath(u"store.sqlite"_s); }
-    ModelContext* context() const { return m_store->mainContext(); }
     Trip* addTrip(const QDateTime& start, const QString& train, bool active) {
         return context()->insert(std::make_unique<Trip>(start, train, active));
     }
-
-    bool reopen() {
-        m_store.reset();
-        m_store = openStore(storePath());
-        return m_store != nullptr;
-    }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ModelContainer> m_store;
 };
 
 QTEST_GUILESS_MAIN(TestStore)

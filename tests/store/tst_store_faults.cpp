@@ -60,15 +60,11 @@ private:
 
 Q_DECLARE_METATYPE(Fault)
 
-class TestStoreFaults : public QObject {
+class TestStoreFaults : public QObject, private StoreFixture {
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() {
-        m_dir = std::make_unique<QTemporaryDir>();
-        m_store = openStore(storePath());
-        QVERIFY(m_store);
-    }
+    void init() { QVERIFY(openFresh()); }
 
     void cleanup() {
         setFault(std::nullopt);
@@ -83,7 +79,7 @@ private Q_SLOTS:
 
     void nothingRecordedDuringAFailureIsLost() {
         QFETCH(Fault, fault);
-        ModelContext* context = m_store->mainContext();
+        ModelContext* context = StoreFixture::context();
         RecordRef<Trip> old = context->insert(std::make_unique<Trip>(at(0), u"ICE 1"_s, true));
         QList<RecordRef<SpeedSample>> oldSamples;
         for (int minute = 1; minute <= 3; ++minute) {
@@ -156,7 +152,7 @@ private Q_SLOTS:
 
     // Records nobody holds leave memory once their changes are in the file; a held one keeps its identity.
     void unheldRecordsAreFreed() {
-        ModelContext* context = m_store->mainContext();
+        ModelContext* context = StoreFixture::context();
         RecordRef<Trip> trip = context->insert(std::make_unique<Trip>(at(0), u"ICE 1"_s, true));
         for (int minute = 1; minute <= 50; ++minute) {
             context->insert(std::make_unique<SpeedSample>(at(minute), minute, trip));
@@ -184,14 +180,6 @@ private Q_SLOTS:
     }
 
 private:
-    QString storePath() const { return m_dir->filePath(u"store.sqlite"_s); }
-
-    bool reopen() {
-        m_store.reset();
-        m_store = openStore(storePath());
-        return m_store != nullptr;
-    }
-
     void setFault(std::optional<Fault> fault) {
         if (!m_store) {
             return;
@@ -203,9 +191,6 @@ private:
         }
         sqlite3_commit_hook(storeHandle(), refuse, nullptr);
     }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<ModelContainer> m_store;
 };
 
 QTEST_GUILESS_MAIN(TestStoreFaults)
