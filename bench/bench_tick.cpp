@@ -3,6 +3,8 @@
 // of the event-loop turn. The network itself is left out: it runs off the thread's critical path.
 
 #include "BenchSupport.h"
+#include "menubar/JourneyMenu.h"
+#include "notify/JourneyNotices.h"
 #include "platform/ManualClock.h"
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
@@ -237,6 +239,8 @@ void tickPhases(benchmark::State& state) {
     std::vector<qint64> status;
     std::vector<qint64> stops;
     std::vector<qint64> commit;
+    std::vector<qint64> menu;
+    JourneyNotices notices;
     QElapsedTimer timer;
     for (auto _ : state) {
         nextTick(f);
@@ -252,16 +256,23 @@ void tickPhases(benchmark::State& state) {
         const qint64 appliedStatus = timer.nsecsElapsed();
         f.service->applyTripInfo(tripDocument.value());
         const qint64 appliedStops = timer.nsecsElapsed();
+        // What the status item and the notices add after every update: the menu and the notices due.
+        const QDateTime now = f.clock.now();
+        benchmark::DoNotOptimize(composeJourneyMenu(JourneySnapshot::of(*f.service), now));
+        benchmark::DoNotOptimize(notices.update(NoticeSnapshot::of(*f.service), NoticeSettings{}, now));
+        const qint64 composed = timer.nsecsElapsed();
         QCoreApplication::processEvents();
         const qint64 committed = timer.nsecsElapsed();
         decode.push_back(decoded);
         status.push_back(appliedStatus - decoded);
         stops.push_back(appliedStops - appliedStatus);
-        commit.push_back(committed - appliedStops);
+        menu.push_back(composed - appliedStops);
+        commit.push_back(committed - composed);
     }
     state.counters["decode_us"] = medianMicroseconds(decode);
     state.counters["apply_status_us"] = medianMicroseconds(status);
     state.counters["apply_trip_us"] = medianMicroseconds(stops);
+    state.counters["menu_and_notices_us"] = medianMicroseconds(menu);
     state.counters["commit_us"] = medianMicroseconds(commit);
 }
 
