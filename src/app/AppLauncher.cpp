@@ -3,6 +3,7 @@
 #include "app/AppLog.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
+#include "app/Translations.h"
 #include "app/quendle2App.h"
 #include "menubar/AppIcon.h"
 #include "platform/ActivationToken.h"
@@ -29,15 +30,18 @@ bool hasDisplay() {
     return platform != u"offscreen"_s && platform != u"minimal"_s;
 }
 
-/// A failure the user must learn of: on the terminal, in the log, and in a dialog when there is a screen.
-void reportFatal(const QString& message, LogSink::Target logTarget) {
+/// A failure the user must learn of: on the terminal and in the log as written, and in a dialog in the user's
+/// language when there is a screen. `text` is the untranslated message, with %1 for `detail`.
+void reportFatal(const char* text, const QString& detail, LogSink::Target logTarget) {
+    const QString message = QString::fromUtf8(text).arg(detail);
     std::fprintf(stderr, "%s\n", qPrintable(message));
     std::fflush(stderr);
     if (logTarget == LogSink::Target::Journal) {
         qCCritical(lcApp).noquote() << message;
     }
     if (hasDisplay()) {
-        QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(), message);
+        QMessageBox::critical(nullptr, QGuiApplication::applicationDisplayName(),
+                              QCoreApplication::translate("quendle2::AppLauncher", text).arg(detail));
     }
 }
 
@@ -69,12 +73,13 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
     // Closing the window leaves the application in the status bar; only "Quit" ends it.
     QApplication::setQuitOnLastWindowClosed(false);
     const LogSink::Target logTarget = LogSink::install();
+    const Translations translations{QLocale()};
 
     SingleInstance instance(flavor.applicationName);
     if (!instance.hasFolder()) {
-        reportFatal(u"Could not make a private folder for the single-instance lock: "_s +
-                        instance.errorString(),
-                    logTarget);
+        reportFatal(QT_TRANSLATE_NOOP("quendle2::AppLauncher",
+                                      "Could not make a private folder for the single-instance lock: %1"),
+                    instance.errorString(), logTarget);
         return 1;
     }
     if (!instance.claim()) {
@@ -84,15 +89,17 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
         }
         // Alive (it holds the lock) but not answering: starting very slowly, or hung. A second copy must
         // not open the same store beside it.
-        reportFatal(QGuiApplication::applicationDisplayName() +
-                        u" is already running but does not answer; not starting a second copy"_s,
-                    logTarget);
+        reportFatal(
+            QT_TRANSLATE_NOOP("quendle2::AppLauncher",
+                              "%1 is already running but does not answer; not starting a second copy"),
+            QGuiApplication::applicationDisplayName(), logTarget);
         return 1;
     }
 
     auto opened = ModelContainer::open(ModelContainer::defaultFilePath());
     if (!opened.ok()) {
-        reportFatal(quendle2App::storeFailureMessage(opened.error().description), logTarget);
+        reportFatal(QT_TRANSLATE_NOOP("quendle2::AppLauncher", "Could not create ModelContainer: %1"),
+                    opened.error().description, logTarget);
         return 1;
     }
 
@@ -100,7 +107,7 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
     AppFlavor::ServiceFactory connectedService =
         flavor.preparePortal(&application, opened.value()->mainContext(), &portalError);
     if (!connectedService) {
-        reportFatal(portalError, logTarget);
+        reportFatal("%1", portalError, logTarget); // the flavour's own words
         return 1;
     }
 

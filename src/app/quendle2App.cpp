@@ -138,8 +138,4 @@ void quendle2App::followHost(bool hosted) {
     }
 }
 
-QString quendle2App::storeFailureMessage(const QString& description) {
-    return u"Could not create ModelContainer: "_s + description;
-}
-
 } // namespace quendle2

@@ -44,9 +44,6 @@ public:
     /// starts, once; the status bar manager is made, once.
     void setup();
 
-    /// The message for a store that cannot be opened.
-    static QString storeFailureMessage(const QString& description);
-
 private:
     /// Whether anything on the desktop shows the status item decides what closing the last window does,
     /// and whether the windows say what to install.

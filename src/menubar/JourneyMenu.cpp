@@ -10,9 +10,9 @@ namespace quendle2 {
 
 namespace {
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("quendle2::JourneyMenu", text);
-}
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(quendle2::JourneyMenu)
+};
 
 JourneyMenuEntry text(const QString& label) {
     return JourneyMenuEntry{JourneyMenuEntry::Kind::Text, label, false, {}};
@@ -33,8 +33,9 @@ std::optional<QString> wifiForecast(const std::optional<ICEStatus::Connectivity>
     if (next == connectivity->currentState.value_or(QString()).toUpper()) {
         return std::nullopt;
     }
-    // The hyphen does not break, so the line never wraps between "Wi" and "Fi".
-    return tr("Wi\u2011Fi: %1 in %2")
+    // The hyphen is U+2011, which does not break, so the line never wraps between "Wi" and "Fi". It is
+    // written as itself because lupdate does not read \u escapes.
+    return Text::tr("Wi‑Fi: %1 in %2")
         .arg(next, formatRemainingTime(now.addSecs(*connectivity->remainingTimeSeconds), now));
 }
 
@@ -58,10 +59,10 @@ QString journeyStopLabel(const TrainService::UpcomingStop& stop) {
         label += QLatin1Char(' ') + *stop.arrivalDelayText;
     }
     if (const std::optional<QString> platform = stop.platform.current()) {
-        label += QStringLiteral(" \u00B7 ") + tr("Pl. %1").arg(*platform);
-        if (stop.platform.changed()) {
-            label += QLatin1Char(' ') + tr("(was %1)").arg(*stop.platform.scheduled);
-        }
+        label +=
+            QStringLiteral(" \u00B7 ") +
+            (stop.platform.changed() ? Text::tr("Pl. %1 (was %2)").arg(*platform, *stop.platform.scheduled)
+                                     : Text::tr("Pl. %1").arg(*platform));
     }
     return label;
 }
@@ -79,7 +80,7 @@ JourneyMenu composeJourneyMenu(const JourneySnapshot& snapshot, const QDateTime&
         }
         if (snapshot.actualPositionMeters && snapshot.totalDistanceMeters &&
             *snapshot.totalDistanceMeters > 0) {
-            menu << text(tr("%1 of %2 km")
+            menu << text(Text::tr("%1 of %2 km")
                              .arg(kilometres(std::clamp(*snapshot.actualPositionMeters, qint64{0},
                                                         *snapshot.totalDistanceMeters)),
                                   kilometres(*snapshot.totalDistanceMeters)));
@@ -90,7 +91,7 @@ JourneyMenu composeJourneyMenu(const JourneySnapshot& snapshot, const QDateTime&
                 snapshot.selectedStopEva &&
                 std::any_of(snapshot.upcomingStops.begin(), snapshot.upcomingStops.end(),
                             [&](const auto& stop) { return stop.eva == *snapshot.selectedStopEva; });
-            menu << JourneyMenuEntry{Kind::Destination, tr("Auto (next stop)"), !chosenAhead, {}};
+            menu << JourneyMenuEntry{Kind::Destination, Text::tr("Auto (next stop)"), !chosenAhead, {}};
             const std::size_t count = std::min(snapshot.upcomingStops.size(), journeyMenuStops);
             for (std::size_t i = 0; i < count; ++i) {
                 const TrainService::UpcomingStop& stop = snapshot.upcomingStops[i];

@@ -5,6 +5,8 @@
 #include "store/AppSettings.h"
 #include "store/ModelContext.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
 namespace quendle2 {
@@ -22,7 +24,7 @@ MenubarSnapshot MenubarSnapshot::of(const TrainService& service) {
 QString formatRemainingTime(const QDateTime& arrival, const QDateTime& now) {
     const qint64 seconds = now.msecsTo(arrival) / 1000; // integer division truncates toward zero
     if (seconds <= 0) {
-        return QStringLiteral("arrived");
+        return QCoreApplication::translate("quendle2::MenubarTitle", "arrived");
     }
     const qint64 minutes = (seconds % 3600) / 60;
     if (seconds < 3600) {

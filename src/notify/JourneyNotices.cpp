@@ -4,15 +4,9 @@
 #include "platform/TimeOfDayText.h"
 #include "store/AppSettings.h"
 
-#include <QCoreApplication>
-
 namespace quendle2 {
 
 namespace {
-
-QString tr(const char* text) {
-    return QCoreApplication::translate("quendle2::JourneyNotices", text);
-}
 
 /// "+12" -> 12, "-1" -> -1; an empty or unreadable text counts as on time.
 qint64 delayMinutes(const std::optional<QString>& text) {

@@ -3,6 +3,7 @@
 #include "portal/ICEStatus.h"
 #include "service/TrainService.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QHash>
 #include <QList>
@@ -52,6 +53,8 @@ struct NoticeSnapshot {
 /// Decides, update after update, which notices are due: each at most once per condition per trip, never for
 /// a stop behind the train and never while disconnected.
 class JourneyNotices {
+    Q_DECLARE_TR_FUNCTIONS(quendle2::JourneyNotices)
+
 public:
     /// The changes of a stop's delay smaller than this are not worth an interruption.
     static constexpr qint64 delayStepMinutes = 5;

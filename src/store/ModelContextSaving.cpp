@@ -7,6 +7,7 @@
 #include "store/StopSnapshot.h"
 #include "store/Trip.h"
 
+#include <QCoreApplication>
 #include <QSqlError>
 #include <QTimer>
 
@@ -275,7 +276,9 @@ void ModelContext::refuseWrites(bool refuse) {
 }
 
 QString ModelContext::saveWarning() const {
-    return m_saveError ? QStringLiteral("quendle2 cannot save: ") + m_saveError->description : QString();
+    return m_saveError ? QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot save: %1")
+                             .arg(m_saveError->description)
+                       : QString();
 }
 
 bool ModelContext::save() {

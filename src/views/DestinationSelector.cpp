@@ -11,17 +11,15 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 DestinationSelector::DestinationSelector(const ViewEnvironment& environment, QWidget* parent)
     : QWidget(parent)
     , m_observer(new ServiceObserver(
           environment.store, {&TrainService::upcomingStopsChanged, &TrainService::selectedStopEvaChanged},
           [this] { refresh(); }, this))
     , m_combo(new QComboBox(this)) {
-    auto* heading = new QLabel(u"Destination"_s, this);
+    auto* heading = new QLabel(tr("Destination"), this);
     ViewStyle::style(heading, ViewStyle::Font::Headline);
-    m_combo->setAccessibleName(u"Destination"_s);
+    m_combo->setAccessibleName(tr("Destination"));
     m_combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     connect(m_combo, &QComboBox::activated, this, &DestinationSelector::choose);
 

@@ -13,15 +13,13 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 DetailPaneView::DetailPaneView(const ViewEnvironment& environment, TripSelection* selection, QWidget* parent)
     : QWidget(parent)
     , m_environment(environment)
     , m_selection(selection)
     , m_trips(LiveQueryModel::allTrips(environment.context, this))
     , m_stack(new QStackedLayout(this))
-    , m_hint(new QLabel(u"Select a trip or open Settings"_s, this)) {
+    , m_hint(new QLabel(tr("Select a trip or open Settings"), this)) {
     m_hint->setAlignment(Qt::AlignCenter);
     ViewStyle::style(m_hint, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
     m_stack->addWidget(m_hint);

@@ -4,6 +4,8 @@
 #include "store/StopSnapshot.h"
 #include "store/Trip.h"
 
+#include <QCoreApplication>
+
 namespace quendle2::RoutePresentation {
 
 using namespace Qt::Literals::StringLiterals;
@@ -40,7 +42,8 @@ bool showsDeparture(const TrainService::TripStop& stop) {
 QList<DestinationEntry> destinationEntries(const std::vector<TrainService::UpcomingStop>& upcomingStops) {
     QList<DestinationEntry> entries;
     entries.reserve(static_cast<qsizetype>(upcomingStops.size()) + 1);
-    entries.append({QUuid(), u"Auto (next stop)"_s, autoValue});
+    entries.append(
+        {QUuid(), QCoreApplication::translate("quendle2::RoutePresentation", "Auto (next stop)"), autoValue});
     for (const TrainService::UpcomingStop& stop : upcomingStops) {
         entries.append({stop.id, stop.name, stop.eva});
     }

@@ -11,8 +11,6 @@
 
 namespace quendle2::SettingsOptions {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 /// Runs `write` and posts "SettingsDidChange" when it changed what `read` sees.
@@ -25,38 +23,55 @@ void notifyOnChange(AppSettings& settings, Read read, Write write) {
     }
 }
 
+/// In the view's translation context, so that translators find the page's texts together.
+QString settingsText(const char* source) {
+    return QCoreApplication::translate("quendle2::SettingsView", source);
+}
+
 } // namespace
+
+QString Switch::label() const {
+    return settingsText(sourceLabel);
+}
+
+QString Segment::text() const {
+    return settingsText(sourceText);
+}
 
 std::span<const Switch> displaySwitches() {
     static const std::array<Switch, 5> switches{{
-        {u"Show Speed"_s, [](const AppSettings& s) { return s.showSpeed(); },
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Show Speed"),
+         [](const AppSettings& s) { return s.showSpeed(); },
          [](AppSettings& s, bool on) { s.setShowSpeed(on); }},
-        {u"Show Arrival Info"_s, [](const AppSettings& s) { return s.showArrivalInfo(); },
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Show Arrival Info"),
+         [](const AppSettings& s) { return s.showArrivalInfo(); },
          [](AppSettings& s, bool on) { s.setShowArrivalInfo(on); }},
-        {u"Show Delay"_s, [](const AppSettings& s) { return s.showDelay(); },
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Show Delay"),
+         [](const AppSettings& s) { return s.showDelay(); },
          [](AppSettings& s, bool on) { s.setShowDelay(on); }},
-        // U+2011, a non-breaking hyphen, keeps "Wi‑Fi" on one line.
-        {u"Show Wi\u2011Fi Strength"_s, [](const AppSettings& s) { return s.showWifiStrength(); },
+        // The hyphen is U+2011, which does not break, so "Wi‑Fi" stays on one line. It is written as itself
+        // because lupdate does not read \u escapes.
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Show Wi‑Fi Strength"),
+         [](const AppSettings& s) { return s.showWifiStrength(); },
          [](AppSettings& s, bool on) { s.setShowWifiStrength(on); }},
         // Records from before the option existed have no value; they show the emoji.
-        {u"Show Train Emoji"_s, [](const AppSettings& s) { return s.showTrainEmoji().value_or(true); },
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Show Train Emoji"),
+         [](const AppSettings& s) { return s.showTrainEmoji().value_or(true); },
          [](AppSettings& s, bool on) { s.setShowTrainEmoji(on); }},
     }};
     return switches;
 }
 
-// Texts in the view's translation context, so that translators find the page's texts together. The tables
-// are built on first use: a translator must be installed before the first settings view is.
 std::span<const Switch> notificationSwitches() {
     // Records from before these options existed have no value; they notify.
     static const std::array<Switch, 3> switches{{
-        {QCoreApplication::translate("quendle2::SettingsView", "Platform changes"),
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Platform changes"),
          [](const AppSettings& s) { return s.notifyPlatformChanges().value_or(true); },
          [](AppSettings& s, bool on) { s.setNotifyPlatformChanges(on); }},
-        {QCoreApplication::translate("quendle2::SettingsView", "Delay changes"),
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Delay changes"),
          [](const AppSettings& s) { return s.notifyDelayChanges().value_or(true); },
          [](AppSettings& s, bool on) { s.setNotifyDelayChanges(on); }},
-        {QCoreApplication::translate("quendle2::SettingsView", "Internet gaps"),
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Internet gaps"),
          [](const AppSettings& s) { return s.notifyInternetGaps().value_or(true); },
          [](AppSettings& s, bool on) { s.setNotifyInternetGaps(on); }},
     }};
@@ -65,21 +80,21 @@ std::span<const Switch> notificationSwitches() {
 
 std::span<const Segment> intervalSegments() {
     static const std::array<Segment, 5> segments{{
-        {u"5s"_s, 5},
-        {u"10s"_s, 10},
-        {u"20s"_s, 20},
-        {u"30s"_s, 30},
-        {u"60s"_s, 60},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "5s"), 5},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "10s"), 10},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "20s"), 20},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "30s"), 30},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "60s"), 60},
     }};
     return segments;
 }
 
 std::span<const Segment> reminderSegments() {
     static const std::array<Segment, 4> segments{{
-        {QCoreApplication::translate("quendle2::SettingsView", "Off"), 0},
-        {QCoreApplication::translate("quendle2::SettingsView", "2 min"), 2},
-        {QCoreApplication::translate("quendle2::SettingsView", "5 min"), 5},
-        {QCoreApplication::translate("quendle2::SettingsView", "10 min"), 10},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "Off"), 0},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "2 min"), 2},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "5 min"), 5},
+        {QT_TRANSLATE_NOOP("quendle2::SettingsView", "10 min"), 10},
     }};
     return segments;
 }

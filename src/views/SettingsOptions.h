@@ -13,11 +13,16 @@ class ModelContext;
 /// The settings view's controls and their effects on the settings record, without widgets.
 namespace SettingsOptions {
 
+// The tables are built once, perhaps before a translator is installed: they hold the English source texts,
+// translated on every reading.
+
 /// One switch: its label and the field of AppSettings it shows.
 struct Switch {
-    QString label;
+    const char* sourceLabel;
     bool (*read)(const AppSettings&);
     void (*write)(AppSettings&, bool);
+
+    QString label() const;
 };
 
 /// The five menu-bar switches, in the order the view shows them.
@@ -27,8 +32,10 @@ std::span<const Switch> notificationSwitches();
 
 /// One choice of a segmented control and the number it stores.
 struct Segment {
-    QString text;
+    const char* sourceText;
     qint64 value;
+
+    QString text() const;
 };
 
 /// "5s" to "60s", in seconds.

@@ -17,8 +17,6 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 /// Checks the segment at `index`, or none when the stored value has no segment.
@@ -40,12 +38,12 @@ SettingsView::SettingsView(const ViewEnvironment& environment, QWidget* parent)
     , m_settings(SettingsOptions::findOrCreate(environment.context))
     , m_segments(new QButtonGroup(this))
     , m_reminderSegments(new QButtonGroup(this)) {
-    auto* display = new QGroupBox(u"Display Options (Menubar)"_s, this);
+    auto* display = new QGroupBox(tr("Display Options (Menubar)"), this);
     addSwitches(new QVBoxLayout(display), SettingsOptions::displaySwitches());
 
-    auto* interval = new QGroupBox(u"Update Interval"_s, this);
+    auto* interval = new QGroupBox(tr("Update Interval"), this);
     auto* intervalLayout = new QFormLayout(interval);
-    intervalLayout->addRow(u"Refresh"_s, segmentRow(m_segments, SettingsOptions::intervalSegments()));
+    intervalLayout->addRow(tr("Refresh"), segmentRow(m_segments, SettingsOptions::intervalSegments()));
     connect(m_segments, &QButtonGroup::idClicked, this, &SettingsView::chooseInterval);
 
     auto* notifications = new QGroupBox(tr("Notifications"), this);
@@ -79,7 +77,7 @@ SettingsView::SettingsView(const ViewEnvironment& environment, QWidget* parent)
 
 void SettingsView::addSwitches(QLayout* layout, std::span<const SettingsOptions::Switch> options) {
     for (const SettingsOptions::Switch& option : options) {
-        auto* box = new QCheckBox(option.label, layout->parentWidget());
+        auto* box = new QCheckBox(option.label(), layout->parentWidget());
         m_switches.append(box);
         m_switchOptions.append(&option);
         layout->addWidget(box);
@@ -100,7 +98,7 @@ QWidget* SettingsView::segmentRow(QButtonGroup* group, std::span<const SettingsO
     group->setExclusive(true);
     for (std::size_t i = 0; i < segments.size(); ++i) {
         auto* button = new QToolButton(row);
-        button->setText(segments[i].text);
+        button->setText(segments[i].text());
         button->setCheckable(true);
         button->setAutoRaise(false);
         button->setToolButtonStyle(Qt::ToolButtonTextOnly);

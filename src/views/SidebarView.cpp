@@ -20,8 +20,6 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 Trip* tripAt(const QModelIndex& index) {
@@ -36,9 +34,9 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     , m_selection(selection)
     , m_trips(LiveQueryModel::tripsNewestFirst(context, this))
     , m_list(new TripListView(this))
-    , m_empty(new QLabel(u"No trips yet"_s, this))
+    , m_empty(new QLabel(tr("No trips yet"), this))
     , m_links(new QListWidget(this)) {
-    auto* header = new QLabel(u"Current & Recent Trips"_s, this);
+    auto* header = new QLabel(tr("Current & Recent Trips"), this);
     ViewStyle::style(header, ViewStyle::Font::Caption, ViewStyle::Tone::Secondary);
     QFont headerFont = header->font();
     headerFont.setWeight(QFont::DemiBold);
@@ -54,7 +52,7 @@ SidebarView::SidebarView(ModelContext* context, TripSelection* selection, QWidge
     m_list->setContextMenuPolicy(Qt::CustomContextMenu);
     m_list->setAttribute(Qt::WA_MacShowFocusRect, false);
 
-    auto* settings = new QListWidgetItem(ViewIcons::settings(), u"Settings"_s, m_links);
+    auto* settings = new QListWidgetItem(ViewIcons::settings(), tr("Settings"), m_links);
     Q_UNUSED(settings)
     m_links->setItemDelegate(new UnfocusedItemDelegate(m_links));
     m_links->setFrameShape(QFrame::NoFrame);
@@ -106,7 +104,7 @@ QStringList SidebarView::contextMenuEntries(const Trip* trip) {
     if (trip == nullptr || trip->active()) {
         return {};
     }
-    return {u"Delete Trip"_s};
+    return {tr("Delete Trip")};
 }
 
 void SidebarView::deleteTrip(Trip* trip) {
@@ -159,7 +157,7 @@ void SidebarView::showContextMenu(const QPoint& position) {
         return;
     }
     QMenu menu(this);
-    QAction* remove = menu.addAction(ViewIcons::deleteTrip(), u"Delete Trip"_s);
+    QAction* remove = menu.addAction(ViewIcons::deleteTrip(), tr("Delete Trip"));
     QPointer<Trip> target(trip);
     if (menu.exec(m_list->viewport()->mapToGlobal(position)) == remove && target) {
         deleteTrip(target);

@@ -4,6 +4,7 @@
 #include "store/SpeedSample.h"
 #include "views/TripText.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimeZone>
@@ -143,9 +144,9 @@ SpeedChartPlot SpeedChartPlot::from(const QList<SpeedSample*>& samples) {
 QString SpeedChartPlot::message(State state) {
     switch (state) {
     case State::NoData:
-        return u"No data yet"_s;
+        return QCoreApplication::translate("quendle2::SpeedChartPlot", "No data yet");
     case State::NotEnoughData:
-        return u"Not enough data for chart"_s;
+        return QCoreApplication::translate("quendle2::SpeedChartPlot", "Not enough data for chart");
     case State::Chart:
         break;
     }

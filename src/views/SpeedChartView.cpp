@@ -51,15 +51,15 @@ SpeedChartView::SpeedChartView(QWidget* parent)
     m_chart->setMargins(QMargins(chartInset, chartInset, chartInset, chartInset));
     m_chart->layout()->setContentsMargins(0, 0, 0, 0);
     m_chart->addSeries(m_series);
-    m_series->setName(u"Speed (km/h)"_s);
+    m_series->setName(tr("Speed (km/h)"));
 
-    m_timeAxis->setTitleText(u"Time"_s);
+    m_timeAxis->setTitleText(tr("Time"));
     // A date-time axis divides its range evenly, onto odd instants; these marks sit on round ones.
     m_timeAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_series->attachAxis(m_timeAxis);
 
-    m_speedAxis->setTitleText(u"Speed (km/h)"_s);
+    m_speedAxis->setTitleText(tr("Speed (km/h)"));
     m_speedAxis->setLabelFormat(u"%.0f"_s);
     m_speedAxis->setTickType(QValueAxis::TicksDynamic);
     m_chart->addAxis(m_speedAxis, Qt::AlignLeft);

@@ -19,8 +19,6 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 constexpr int historyTimeWidth = 60;
@@ -73,7 +71,7 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     m_secondLine = new QWidget(m_header);
     m_delay = label(m_secondLine, ViewStyle::Font::Caption, ViewStyle::Tone::Orange);
     m_departureWord = label(m_secondLine, ViewStyle::Font::Caption, dim);
-    m_departureWord->setText(u"dep"_s);
+    m_departureWord->setText(tr("dep"));
     m_scheduledDeparture = label(m_secondLine, ViewStyle::Font::Caption, dim);
     m_actualDeparture = label(m_secondLine, ViewStyle::Font::Caption, dim);
     auto* secondLine = new QHBoxLayout(m_secondLine);
@@ -89,7 +87,7 @@ StopRow::StopRow(const ViewEnvironment& environment, QWidget* parent)
     texts->addLayout(firstLine);
     texts->addWidget(m_secondLine);
 
-    m_target->setToolTip(u"This stop is selected for menubar arrival"_s);
+    m_target->setToolTip(tr("This stop is selected for menubar arrival"));
     auto* header = new QHBoxLayout(m_header);
     header->setContentsMargins(0, 0, 0, 0);
     header->setSpacing(8);

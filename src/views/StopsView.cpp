@@ -14,8 +14,6 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 StopsView::StopsView(const ViewEnvironment& environment, QWidget* parent)
     : QWidget(parent)
     , m_environment(environment)
@@ -25,11 +23,11 @@ StopsView::StopsView(const ViewEnvironment& environment, QWidget* parent)
            &TrainService::upcomingStopsChanged, &TrainService::selectedStopEvaChanged,
            &TrainService::currentTripChanged},
           [this] { refresh(); }, this))
-    , m_empty(new QLabel(u"No route data available"_s, this))
+    , m_empty(new QLabel(tr("No route data available"), this))
     , m_scroll(new QScrollArea(this))
     , m_list(new QWidget)
     , m_listLayout(new QVBoxLayout(m_list)) {
-    auto* heading = new QLabel(u"Route"_s, this);
+    auto* heading = new QLabel(tr("Route"), this);
     ViewStyle::style(heading, ViewStyle::Font::Headline);
     ViewStyle::style(m_empty, ViewStyle::Font::Body, ViewStyle::Tone::Secondary);
 

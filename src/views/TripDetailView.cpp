@@ -32,7 +32,7 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
     m_title = new QLabel(content);
     ViewStyle::style(m_title, ViewStyle::Font::Title);
     m_title->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_activeBadge = new QLabel(u"Active"_s, content);
+    m_activeBadge = new QLabel(tr("Active"), content);
     ViewStyle::style(m_activeBadge, ViewStyle::Font::Caption, ViewStyle::Tone::Green);
     m_start = new QLabel(content);
     m_dash = new QLabel(u"\u2013"_s, content);
@@ -47,7 +47,7 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
 
     auto* cards = new QHBoxLayout;
     cards->setSpacing(24);
-    for (const QString& title : {u"Duration"_s, u"Max Speed"_s, u"Avg Speed"_s}) {
+    for (const QString& title : {tr("Duration"), tr("Max Speed"), tr("Avg Speed")}) {
         m_cards.append(new StatCard(title, QString(), content));
         cards->addWidget(m_cards.last());
     }
@@ -61,7 +61,7 @@ TripDetailView::TripDetailView(Trip* trip, const ViewEnvironment& environment, Q
 
     auto* chartBlock = new QVBoxLayout;
     chartBlock->setSpacing(8);
-    auto* chartHeading = new QLabel(u"Speed over time"_s, content);
+    auto* chartHeading = new QLabel(tr("Speed over time"), content);
     ViewStyle::style(chartHeading, ViewStyle::Font::Headline);
     m_chart = new SpeedChartView(content);
     chartBlock->addWidget(chartHeading);

@@ -21,11 +21,8 @@ QVariant TripListModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::DisplayRole) {
         return title;
     }
-    QString spoken = title + u", "_s + TripText::dateText(trip->startDate());
-    if (trip->active()) {
-        spoken += u", Active"_s;
-    }
-    return spoken;
+    const QString date = TripText::dateText(trip->startDate());
+    return trip->active() ? tr("%1, %2, Active").arg(title, date) : u"%1, %2"_s.arg(title, date);
 }
 
 } // namespace quendle2

@@ -11,8 +11,6 @@
 
 namespace quendle2 {
 
-using namespace Qt::Literals::StringLiterals;
-
 namespace {
 
 constexpr int padding = 6;
@@ -55,7 +53,7 @@ void TripRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->save();
     QRect titleArea = area;
     if (trip->active()) {
-        const QString badge = u"Active"_s;
+        const QString badge = tr("Active");
         const BadgeColours badgeLook = badgeColours(colours, selected);
         const QFontMetrics metrics(caption);
         const int width = metrics.horizontalAdvance(badge);

@@ -1,5 +1,6 @@
 #include "views/TripText.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <cmath>
@@ -7,14 +8,20 @@
 
 namespace quendle2::TripText {
 
-using namespace Qt::Literals::StringLiterals;
+namespace {
+
+struct Text {
+    Q_DECLARE_TR_FUNCTIONS(quendle2::TripText)
+};
+
+} // namespace
 
 QString rowTitle(const QString& trainIdentifier) {
-    return trainIdentifier.isEmpty() ? u"Unknown Train"_s : trainIdentifier;
+    return trainIdentifier.isEmpty() ? Text::tr("Unknown Train") : trainIdentifier;
 }
 
 QString detailTitle(const QString& trainIdentifier) {
-    return trainIdentifier.isEmpty() ? u"Train"_s : trainIdentifier;
+    return trainIdentifier.isEmpty() ? Text::tr("Train") : trainIdentifier;
 }
 
 QString durationText(const QDateTime& start, const std::optional<QDateTime>& end, const QDateTime& now) {
@@ -23,9 +30,9 @@ QString durationText(const QDateTime& start, const std::optional<QDateTime>& end
     const qint64 seconds = start.msecsTo(until) / 1000;
     const qint64 minutes = (seconds % 3600) / 60;
     if (seconds < 3600) {
-        return u"%1m"_s.arg(minutes);
+        return Text::tr("%1m").arg(minutes);
     }
-    return u"%1h %2m"_s.arg(seconds / 3600).arg(minutes);
+    return Text::tr("%1h %2m").arg(seconds / 3600).arg(minutes);
 }
 
 QString dateText(const QDateTime& instant) {

@@ -79,6 +79,8 @@ private:
         env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_bus.address());
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         env.insert(u"QT_FORCE_STDERR_LOGGING"_s, u"1"_s);
+        // The title read below is the English one, whatever the desktop's language.
+        env.insert(u"LANGUAGE"_s, u"en"_s);
         // The click's decision is only logged at debug level.
         env.insert(u"QT_LOGGING_RULES"_s, u"org.quendle2.Quendle2.StatusBar.debug=true"_s);
         for (const QString& folder : {u"XDG_DATA_HOME"_s, u"XDG_CONFIG_HOME"_s, u"XDG_CACHE_HOME"_s}) {

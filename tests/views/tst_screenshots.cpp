@@ -1,7 +1,9 @@
 // Renders the main window over a scripted store to PNG files in the build folder, reached the way a person
 // reaches them: an empty store, a running trip with its chart and route, a past trip, the settings, a
-// narrow window and a dark desktop. The README's screenshots are these files.
+// narrow window, a dark desktop and a German one. The README's screenshots are these files.
 #include "ViewsTestSupport.h"
+#include "app/Translations.h"
+#include "menubar/JourneyMenu.h"
 #include "store/SpeedSample.h"
 #include "views/ContentView.h"
 #include "views/DetailPaneView.h"
@@ -11,9 +13,11 @@
 #include "views/TripDetailView.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QListView>
 #include <QListWidget>
 #include <QSet>
@@ -125,6 +129,36 @@ private Q_SLOTS:
         clickRow(list, 0);
         window.resize(800, 700);
         save(window, u"narrow.png"_s);
+
+        // German, settings included although their tables were first read in English above; the status
+        // item's menu too.
+        const QLocale locale;
+        const QLocale german(QLocale::German, QLocale::Germany);
+        QLocale::setDefault(german);
+        {
+            const Translations translations(german);
+            ContentView de(f.environment());
+            de.resize(1040, 860);
+            de.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&de));
+            de.detailPane()->detailView()->stopsView()->rows().at(current - 1)->setExpanded(true);
+            save(de, u"running-trip-de.png"_s);
+            QStringList shown;
+            for (const QLabel* label : de.findChildren<QLabel*>()) {
+                shown << label->text();
+            }
+            for (const JourneyMenuEntry& entry : composeJourneyMenu(JourneySnapshot::of(*f.service), now)) {
+                shown << entry.label;
+            }
+            clickRow(de.sidebar()->findChild<QListWidget*>(), 0);
+            shown << de.settingsView()->findChild<QCheckBox*>()->text();
+            for (const QString& text :
+                 {u"Dauer"_s, u"Fahrtverlauf"_s, u"Gl. 15"_s, u"Automatisch (nächster Halt)"_s,
+                  u"quendle2 öffnen"_s, u"Geschwindigkeit anzeigen"_s}) {
+                QVERIFY2(shown.contains(text), qPrintable(text));
+            }
+        }
+        QLocale::setDefault(locale);
 
         // A dark desktop: every colour comes from the palette, none is fixed to a light background.
         QApplication::setStyle(u"Fusion"_s);

@@ -1,7 +1,7 @@
 // The main window's decisions, without widgets: texts, the detail pane's choice, the chart's points and
 // axis, the route's rows, the delay history, and the settings' effects.
-#include "platform/TimeOfDayText.h"
 #include "platform/NotificationCenter.h"
+#include "platform/TimeOfDayText.h"
 #include "store/AppSettings.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -250,7 +250,7 @@ private Q_SLOTS:
         for (const auto group :
              {SettingsOptions::displaySwitches(), SettingsOptions::notificationSwitches()}) {
             for (const auto& option : group) {
-                labels << option.label;
+                labels << option.label();
                 AppSettings settings;
                 settings.setShowTrainEmoji(std::nullopt);
                 settings.setNotifyPlatformChanges(std::nullopt);
@@ -285,7 +285,7 @@ private Q_SLOTS:
         QStringList segments;
         for (const auto table : {SettingsOptions::intervalSegments(), SettingsOptions::reminderSegments()}) {
             for (const SettingsOptions::Segment& segment : table) {
-                segments << segment.text + u'=' + QString::number(segment.value);
+                segments << segment.text() + u'=' + QString::number(segment.value);
             }
         }
         QCOMPARE(segments, (QStringList{u"5s=5"_s, u"10s=10"_s, u"20s=20"_s, u"30s=30"_s, u"60s=60"_s,
