@@ -11,6 +11,7 @@ namespace quendle2 {
 TrayStatusItem::TrayStatusItem(QObject* parent)
     : StatusItem(parent)
     , m_menu(std::make_unique<QMenu>())
+    , m_destinations(new QActionGroup(m_menu.get()))
     , m_icon(new QSystemTrayIcon(this)) {
     showMenu(menu());
 
@@ -40,34 +41,41 @@ void TrayStatusItem::setWarning(const QString& warning) {
 
 void TrayStatusItem::showMenu(const JourneyMenu& menu) {
     using Kind = JourneyMenuEntry::Kind;
-    m_menu->clear();
-    auto* destinations = new QActionGroup(m_menu.get());
-    for (const JourneyMenuEntry& entry : menu) {
-        if (entry.kind == Kind::Separator) {
-            m_menu->addSeparator();
-            continue;
+    const char* const kindKey = "quendle2Kind";
+    QList<QAction*> actions = m_menu->actions();
+    const bool sameShape = std::equal(actions.cbegin(), actions.cend(), menu.cbegin(), menu.cend(),
+                                      [kindKey](const QAction* action, const JourneyMenuEntry& entry) {
+                                          return action->property(kindKey).toInt() == int(entry.kind);
+                                      });
+    // The distance and the countdowns change the texts every few polls; an open menu keeps its entries and
+    // the pointer's place unless entries come or go.
+    if (!sameShape) {
+        m_menu->clear();
+        actions.clear();
+        for (const JourneyMenuEntry& entry : menu) {
+            QAction* action =
+                entry.kind == Kind::Separator ? m_menu->addSeparator() : m_menu->addAction(QString());
+            action->setProperty(kindKey, int(entry.kind));
+            action->setEnabled(entry.kind != Kind::Text);
+            if (entry.kind == Kind::Destination) {
+                action->setCheckable(true);
+                m_destinations->addAction(action);
+                connect(action, &QAction::triggered, this,
+                        [this, action] { Q_EMIT destinationChosen(action->data().toString()); });
+            } else if (entry.kind == Kind::Open) {
+                connect(action, &QAction::triggered, this, &StatusItem::clicked);
+            } else if (entry.kind == Kind::Quit) {
+                connect(action, &QAction::triggered, this, &StatusItem::quitRequested);
+            }
+            actions << action;
         }
+    }
+    for (qsizetype i = 0; i < actions.size(); ++i) {
         // A lone ampersand would mark an access key and vanish from a station's name.
-        QAction* action = m_menu->addAction(QString(entry.label).replace(u'&', QStringLiteral("&&")));
-        switch (entry.kind) {
-        case Kind::Text:
-            action->setEnabled(false);
-            break;
-        case Kind::Destination:
-            action->setCheckable(true);
-            action->setChecked(entry.checked);
-            action->setActionGroup(destinations);
-            connect(action, &QAction::triggered, this,
-                    [this, eva = entry.eva] { Q_EMIT destinationChosen(eva); });
-            break;
-        case Kind::Open:
-            connect(action, &QAction::triggered, this, &StatusItem::clicked);
-            break;
-        case Kind::Quit:
-            connect(action, &QAction::triggered, this, &StatusItem::quitRequested);
-            break;
-        case Kind::Separator:
-            break;
+        actions.at(i)->setText(QString(menu.at(i).label).replace(u'&', QStringLiteral("&&")));
+        actions.at(i)->setData(menu.at(i).eva);
+        if (menu.at(i).kind == Kind::Destination) {
+            actions.at(i)->setChecked(menu.at(i).checked);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+class QActionGroup;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -37,6 +38,8 @@ private:
     // A QMenu takes only a widget as parent, so the item owns it directly; the icon, a child, is deleted
     // first by hand so that it never points at a deleted menu.
     std::unique_ptr<QMenu> m_menu;
+    /// The radio group of the destinations, kept across rebuilds of the menu.
+    QActionGroup* m_destinations;
     QSystemTrayIcon* m_icon;
 };
 

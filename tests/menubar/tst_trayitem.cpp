@@ -69,6 +69,19 @@ void TestTrayItem::menuEntries() {
     actions.at(5)->trigger();
     QCOMPARE(clicked.count(), 1);
     QCOMPARE(quit.count(), 1);
+
+    // New texts for the same entries change an open menu in place; a choice then names the new stop.
+    JourneyMenu moved = item.menu();
+    moved[2] = {Kind::Destination, u"Frankfurt(Main)Hbf"_s, true, u"8000105"_s};
+    moved[1].checked = false;
+    item.setMenu(moved);
+    QCOMPARE(icon->contextMenu()->actions(), actions);
+    QVERIFY(actions.at(2)->isChecked() && !actions.at(1)->isChecked());
+    QCOMPARE(actions.at(2)->text(), u"Frankfurt(Main)Hbf"_s);
+    actions.at(2)->trigger();
+    QCOMPARE(chosen.last(), QVariantList{u"8000105"_s});
+    item.setMenu(baseJourneyMenu());
+    QCOMPARE(icon->contextMenu()->actions().size(), 2);
 }
 
 void TestTrayItem::onlyAPlainClickCounts() {
