@@ -1,7 +1,5 @@
 #include "export/StoreFileReader.h"
 
-#include "store/ModelContainer.h"
-#include "store/StoreSchema.h"
 #include "store/StoreValues.h"
 #include "store/Trip.h"
 
@@ -19,40 +17,11 @@ namespace {
 
 using Read = Result<ExportTrip, QString>;
 
-std::optional<double> optionalNumber(const QVariant& value) {
-    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
-}
-
-/// Whether the file's samples have positions, or an error for a schema this build does not know.
-Result<bool, QString> positionsIn(const QString& version) {
-    if (version == QLatin1String(ModelContainer::schemaVersion)) {
-        return Result<bool, QString>::success(true);
-    }
-    for (const StoreSchema::Migration& step : StoreSchema::migrations()) {
-        if (version == QLatin1String(step.from)) {
-            // Only the last step added positions; an earlier file is read as it is, never upgraded here.
-            return Result<bool, QString>::success(false);
-        }
-    }
-    return Result<bool, QString>::failure(QStringLiteral("unknown store schema %1").arg(version));
-}
-
 Read readFrom(QSqlDatabase& db, const QString& trip) {
     QSqlQuery query(db);
     auto failed = [&](const QString& what) {
         return Read::failure(QStringLiteral("%1: %2").arg(what, query.lastError().text()));
     };
-    if (!query.exec(QStringLiteral(R"(SELECT "value" FROM "Metadata" WHERE "key" = 'schemaVersion')"))) {
-        return failed(QStringLiteral("not a trip store"));
-    }
-    if (!query.next()) {
-        return Read::failure(QStringLiteral("not a trip store: no schema version"));
-    }
-    const auto positions = positionsIn(query.value(0).toString());
-    if (!positions.ok()) {
-        return Read::failure(positions.error());
-    }
-
     if (trip == QLatin1String(latestTrip)) {
         query.prepare(QStringLiteral(
             R"(SELECT pk, "trainIdentifier" FROM "Trip" ORDER BY "startDate" DESC, pk DESC LIMIT 1)"));
@@ -69,11 +38,8 @@ Read readFrom(QSqlDatabase& db, const QString& trip) {
     const qint64 pk = query.value(0).toLongLong();
     ExportTrip result{Trip::titleFor(query.value(1).toString()), {}};
 
-    query.prepare(positions.value()
-                      ? QStringLiteral(R"(SELECT "timestamp", "speedKmh", "latitude", "longitude" FROM
-                            "SpeedSample" WHERE "trip" = ? ORDER BY "timestamp", pk)")
-                      : QStringLiteral(R"(SELECT "timestamp", "speedKmh", NULL, NULL FROM
-                            "SpeedSample" WHERE "trip" = ? ORDER BY "timestamp", pk)"));
+    query.prepare(QStringLiteral(R"(SELECT "timestamp", "speedKmh", "latitude", "longitude" FROM "SpeedSample"
+                                    WHERE "trip" = ? ORDER BY "timestamp", pk)"));
     query.addBindValue(pk);
     query.setForwardOnly(true);
     if (!query.exec()) {
@@ -81,7 +47,8 @@ Read readFrom(QSqlDatabase& db, const QString& trip) {
     }
     while (query.next()) {
         result.rows.append({StoreValues::toInstant(query.value(0)), query.value(1).toDouble(),
-                            optionalNumber(query.value(2)), optionalNumber(query.value(3))});
+                            StoreValues::toOptionalNumber(query.value(2)),
+                            StoreValues::toOptionalNumber(query.value(3))});
     }
     return Read::success(std::move(result));
 }

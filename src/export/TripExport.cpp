@@ -19,14 +19,6 @@ QString instant(const QDateTime& timestamp) {
     return timestamp.toUTC().toString(Qt::ISODateWithMs);
 }
 
-/// XML 1.0 cannot carry most control characters, even escaped, and the portal's texts are not ours to trust.
-QString xmlText(QString text) {
-    text.removeIf([](QChar c) {
-        return (c.unicode() < 0x20 && c != u'\t' && c != u'\n' && c != u'\r') || c.unicode() >= 0xFFFE;
-    });
-    return text;
-}
-
 } // namespace
 
 QByteArray gpx(const ExportTrip& trip) {
@@ -42,7 +34,9 @@ QByteArray gpx(const ExportTrip& trip) {
     xml.writeAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     xml.writeAttribute(QStringLiteral("creator"), QStringLiteral("quendle2"));
     xml.writeStartElement(gpxNs, QStringLiteral("trk"));
-    xml.writeTextElement(gpxNs, QStringLiteral("name"), xmlText(trip.title));
+    // The writer escapes markup and drops the control characters XML 1.0 cannot carry (a portal's text is
+    // not ours to trust); consumers reject a file with either.
+    xml.writeTextElement(gpxNs, QStringLiteral("name"), trip.title);
     xml.writeStartElement(gpxNs, QStringLiteral("trkseg"));
     for (const ExportRow& row : trip.rows) {
         if (!row.latitude || !row.longitude) {

@@ -17,18 +17,6 @@ SpeedSample::SpeedSample(QDateTime timestamp, double speedKmh, Trip* trip, QObje
     , m_latitude(latitude)
     , m_longitude(longitude) {}
 
-namespace {
-
-QVariant fromOptional(std::optional<double> number) {
-    return number ? QVariant(*number) : QVariant();
-}
-
-std::optional<double> toOptional(const QVariant& value) {
-    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
-}
-
-} // namespace
-
 QVariant SpeedSample::columnValue(int column) const {
     switch (column) {
     case Timestamp:
@@ -39,9 +27,9 @@ QVariant SpeedSample::columnValue(int column) const {
         // A deleted trip's row id may be handed to a new trip: never store a link to it.
         return m_trip && m_trip->isInserted() ? QVariant(m_trip->persistentId()) : QVariant();
     case Latitude:
-        return fromOptional(m_latitude);
+        return StoreValues::fromNumber(m_latitude);
     case Longitude:
-        return fromOptional(m_longitude);
+        return StoreValues::fromNumber(m_longitude);
     }
     return {};
 }
@@ -55,10 +43,10 @@ void SpeedSample::loadColumn(int column, const QVariant& value) {
         m_speedKmh = value.toDouble();
         break;
     case Latitude:
-        m_latitude = toOptional(value);
+        m_latitude = StoreValues::toOptionalNumber(value);
         break;
     case Longitude:
-        m_longitude = toOptional(value);
+        m_longitude = StoreValues::toOptionalNumber(value);
         break;
     default:
         break;
