@@ -347,11 +347,14 @@
     </message>
 </context>
 <context>
-    <name>quendle2::TripText</name>
+    <name>quendle2::Trip</name>
     <message>
         <source>Unknown Train</source>
         <translation>Unbekannter Zug</translation>
     </message>
+</context>
+<context>
+    <name>quendle2::TripText</name>
     <message>
         <source>Train</source>
         <translation>Zug</translation>

@@ -139,7 +139,7 @@ public:
     // Trips and samples.
     void reconcileActiveTrips();
     Trip* findOrCreateTrip(const QString& identifier);
-    void recordSpeedSample(double speedKmh);
+    void recordSpeedSample(double speedKmh, std::optional<double> latitude, std::optional<double> longitude);
     bool shouldRecordSample(const std::optional<Trip::SampleMark>& latest, double speedKmh) const;
     void closeStaleTrip();
 

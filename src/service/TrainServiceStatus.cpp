@@ -28,6 +28,10 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+bool withinDegrees(std::optional<double> degrees, double limit) {
+    return degrees && std::abs(*degrees) <= limit; // NaN fails the comparison, infinity the limit
+}
+
 } // namespace
 
 QString TrainService::composeIdentifier(const std::optional<QString>& trainType,
@@ -66,7 +70,10 @@ void TrainService::apply(const ICEStatus& status) {
         assign(m_trainIdentifier, identifier, &TrainService::trainIdentifierChanged);
     }
     // Before the change check: the status that confirms a change still samples into the old trip.
-    recordSpeedSample(m_currentSpeedKmh);
+    // Half a position, or one off the globe, cannot be drawn on a map: the sample then has none.
+    const bool located = withinDegrees(status.latitude, 90) && withinDegrees(status.longitude, 180);
+    recordSpeedSample(m_currentSpeedKmh, located ? status.latitude : std::nullopt,
+                      located ? status.longitude : std::nullopt);
     evaluateTrainChange(identifier);
 }
 

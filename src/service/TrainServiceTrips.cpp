@@ -89,7 +89,8 @@ bool TrainService::shouldRecordSample(const std::optional<Trip::SampleMark>& lat
            Clock::secondsBetween(latest->timestamp, m_clock.now()) >= sampleInterval;
 }
 
-void TrainService::recordSpeedSample(double speedKmh) {
+void TrainService::recordSpeedSample(double speedKmh, std::optional<double> latitude,
+                                     std::optional<double> longitude) {
     if (!m_modelContext) {
         return;
     }
@@ -101,7 +102,8 @@ void TrainService::recordSpeedSample(double speedKmh) {
         return;
     }
     const QDateTime now = m_clock.now();
-    if (m_modelContext->insert(std::make_unique<SpeedSample>(now, speedKmh, trip)) == nullptr) {
+    if (m_modelContext->insert(
+            std::make_unique<SpeedSample>(now, speedKmh, trip, nullptr, latitude, longitude)) == nullptr) {
         return;
     }
     assign(m_lastSampleAt, now, &TrainService::lastSampleAtChanged);

@@ -21,7 +21,7 @@ class ModelContext;
 class ModelContainer final : public QObject {
     Q_OBJECT
 public:
-    static constexpr char schemaVersion[] = "1.1.0";
+    static constexpr char schemaVersion[] = "1.2.0";
 
     ~ModelContainer() override;
 

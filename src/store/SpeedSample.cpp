@@ -8,11 +8,14 @@ namespace quendle2 {
 SpeedSample::SpeedSample()
     : PersistentModel(nullptr) {}
 
-SpeedSample::SpeedSample(QDateTime timestamp, double speedKmh, Trip* trip, QObject* parent)
+SpeedSample::SpeedSample(QDateTime timestamp, double speedKmh, Trip* trip, QObject* parent,
+                         std::optional<double> latitude, std::optional<double> longitude)
     : PersistentModel(parent)
     , m_timestamp(std::move(timestamp))
     , m_speedKmh(speedKmh)
-    , m_trip(trip) {}
+    , m_trip(trip)
+    , m_latitude(latitude)
+    , m_longitude(longitude) {}
 
 QVariant SpeedSample::columnValue(int column) const {
     switch (column) {
@@ -23,6 +26,10 @@ QVariant SpeedSample::columnValue(int column) const {
     case TripLink:
         // A deleted trip's row id may be handed to a new trip: never store a link to it.
         return m_trip && m_trip->isInserted() ? QVariant(m_trip->persistentId()) : QVariant();
+    case Latitude:
+        return StoreValues::fromNumber(m_latitude);
+    case Longitude:
+        return StoreValues::fromNumber(m_longitude);
     }
     return {};
 }
@@ -34,6 +41,12 @@ void SpeedSample::loadColumn(int column, const QVariant& value) {
         break;
     case SpeedKmh:
         m_speedKmh = value.toDouble();
+        break;
+    case Latitude:
+        m_latitude = StoreValues::toOptionalNumber(value);
+        break;
+    case Longitude:
+        m_longitude = StoreValues::toOptionalNumber(value);
         break;
     default:
         break;
@@ -56,6 +69,14 @@ void SpeedSample::setSpeedKmh(double speedKmh) {
     if (m_trip && isInserted()) {
         m_trip->forgetSampleCache(); // its statistics must be recounted with the new speed
     }
+}
+
+void SpeedSample::setLatitude(std::optional<double> latitude) {
+    write(m_latitude, latitude, &SpeedSample::latitudeChanged, Latitude);
+}
+
+void SpeedSample::setLongitude(std::optional<double> longitude) {
+    write(m_longitude, longitude, &SpeedSample::longitudeChanged, Longitude);
 }
 
 void SpeedSample::setTrip(Trip* trip) {

@@ -38,8 +38,15 @@ constexpr const char* notificationSettings[] = {
     R"(ALTER TABLE "AppSettings" ADD COLUMN "notifyInternetGaps" INTEGER)",
 };
 
+// Nullable: samples recorded before, or without a fix, have no position.
+constexpr const char* samplePositions[] = {
+    R"(ALTER TABLE "SpeedSample" ADD COLUMN "latitude" REAL)",
+    R"(ALTER TABLE "SpeedSample" ADD COLUMN "longitude" REAL)",
+};
+
 constexpr Migration steps[] = {
     {"1.0.0", "1.1.0", notificationSettings},
+    {"1.1.0", "1.2.0", samplePositions},
 };
 
 constexpr bool chained() {

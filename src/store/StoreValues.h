@@ -51,6 +51,14 @@ inline std::optional<qint64> toOptionalInteger(const QVariant& value) {
     return value.isNull() ? std::nullopt : std::optional<qint64>(value.toLongLong());
 }
 
+inline QVariant fromNumber(std::optional<double> number) {
+    return number ? QVariant(*number) : QVariant();
+}
+
+inline std::optional<double> toOptionalNumber(const QVariant& value) {
+    return value.isNull() ? std::nullopt : std::optional<double>(value.toDouble());
+}
+
 inline QVariant fromUuid(const QUuid& id) {
     return id.toString(QUuid::WithoutBraces);
 }

@@ -23,6 +23,10 @@ Trip::Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* p
     m_latestMark.emplace();
 }
 
+QString Trip::titleFor(const QString& trainIdentifier) {
+    return trainIdentifier.isEmpty() ? tr("Unknown Train") : trainIdentifier;
+}
+
 QVariant Trip::columnValue(int column) const {
     switch (column) {
     case Id:

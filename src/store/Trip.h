@@ -47,6 +47,10 @@ public:
     double maxSpeed() const { return m_maxSpeed; }
     double avgSpeed() const { return m_avgSpeed; }
     std::optional<QString> selectedStopEva() const { return m_selectedStopEva; }
+    /// What the trip is called wherever it is listed or exported: its train, or "Unknown Train" while the
+    /// portal has not named one.
+    QString title() const { return titleFor(m_trainIdentifier); }
+    static QString titleFor(const QString& trainIdentifier);
 
     void setId(const QUuid& id);
     void setStartDate(const QDateTime& startDate);

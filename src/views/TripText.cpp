@@ -1,5 +1,7 @@
 #include "views/TripText.h"
 
+#include "store/Trip.h"
+
 #include <QCoreApplication>
 #include <QLocale>
 
@@ -17,7 +19,7 @@ struct Text {
 } // namespace
 
 QString rowTitle(const QString& trainIdentifier) {
-    return trainIdentifier.isEmpty() ? Text::tr("Unknown Train") : trainIdentifier;
+    return Trip::titleFor(trainIdentifier);
 }
 
 QString detailTitle(const QString& trainIdentifier) {

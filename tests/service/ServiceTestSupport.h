@@ -91,14 +91,26 @@ inline StopDoc stop(const QString& eva, std::optional<bool> passed = std::nullop
 /// A status document with only the fields the service reads.
 inline ICEStatus statusWith(std::optional<bool> connection, std::optional<QString> internet,
                             std::optional<double> speed, std::optional<QString> trainType,
-                            std::optional<QString> tzn) {
-    return ICEStatus{
-        connection, {}, {}, std::move(internet), {}, {}, speed, std::move(trainType), std::move(tzn), {},
-        {},         {}, {}};
+                            std::optional<QString> tzn, std::optional<double> latitude = {},
+                            std::optional<double> longitude = {}) {
+    return ICEStatus{connection,
+                     {},
+                     {},
+                     std::move(internet),
+                     latitude,
+                     longitude,
+                     speed,
+                     std::move(trainType),
+                     std::move(tzn),
+                     {},
+                     {},
+                     {},
+                     {}};
 }
 
-inline ICEStatus statusOf(const QString& tzn, double speed = 100.0) {
-    return statusWith(true, u"HIGH"_s, speed, u"ICE"_s, tzn);
+inline ICEStatus statusOf(const QString& tzn, double speed = 100.0, std::optional<double> latitude = {},
+                          std::optional<double> longitude = {}) {
+    return statusWith(true, u"HIGH"_s, speed, u"ICE"_s, tzn, latitude, longitude);
 }
 
 inline StatusOutcome reached(const QString& tzn, double speed = 100.0) {

@@ -427,26 +427,32 @@ private Q_SLOTS:
     void speedSamples_data() {
         QTest::addColumn<QList<double>>("speeds");
         QTest::addColumn<double>("interval");
+        QTest::addColumn<QList<double>>("position");
         QTest::addColumn<qint64>("count");
         QTest::addColumn<double>("maxSpeed");
         QTest::addColumn<double>("avgSpeed");
         QTest::addColumn<QString>("lastRecorded");
+        QTest::addColumn<QString>("lastPosition");
 
         // The trip starts with maximum 99 and average 42 to show which of them a sample replaces.
         QTest::newRow("unchanged, 30 s later; only standstill")
-            << QList<double>{0, 0} << 30.0 << 2LL << 0.0 << 42.0
-            << u"Recorded speed sample: speed=0.0 km/h totalSamples=2"_s;
-        QTest::newRow("0.9 km/h faster, 29.9 s later")
-            << QList<double>{100, 100.9} << 29.9 << 1LL << 100.0 << 100.0
-            << u"Recorded speed sample: speed=100.0 km/h totalSamples=1"_s;
-        QTest::newRow("1 km/h faster, then slower")
-            << QList<double>{100, 101, 100} << 5.0 << 3LL << 101.0 << 301.0 / 3
-            << u"Recorded speed sample: speed=100.0 km/h totalSamples=3"_s;
+            << QList<double>{0, 0} << 30.0 << QList<double>{50.5, 8.25} << 2LL << 0.0 << 42.0
+            << u"Recorded speed sample: speed=0.0 km/h totalSamples=2"_s << u"50.5 8.25"_s;
+        QTest::newRow("0.9 km/h faster, 29.9 s later; latitude off the globe")
+            << QList<double>{100, 100.9} << 29.9 << QList<double>{90.001, 8.25} << 1LL << 100.0 << 100.0
+            << u"Recorded speed sample: speed=100.0 km/h totalSamples=1"_s << u"nan nan"_s;
+        QTest::newRow("1 km/h faster, then slower; at the poles' limits")
+            << QList<double>{100, 101, 100} << 5.0 << QList<double>{-90, -180} << 3LL << 101.0 << 301.0 / 3
+            << u"Recorded speed sample: speed=100.0 km/h totalSamples=3"_s << u"-90 -180"_s;
+        QTest::newRow("longitude not a number")
+            << QList<double>{100} << 5.0 << QList<double>{50.5, qQNaN()} << 1LL << 100.0 << 100.0
+            << u"Recorded speed sample: speed=100.0 km/h totalSamples=1"_s << u"nan nan"_s;
     }
 
     void speedSamples() {
         QFETCH(QList<double>, speeds);
         QFETCH(double, interval);
+        QFETCH(QList<double>, position);
         Harness h;
         RecordRef<Trip> trip = new Trip(h.clock.now(), u"ICE 1"_s, true);
         trip->setMaxSpeed(99);
@@ -454,13 +460,16 @@ private Q_SLOTS:
         h.context()->insert(trip);
         for (double speed : speeds) {
             h.clock.advance(interval);
-            h.service->apply(statusOf(u"ICE 1"_s, speed));
+            h.service->apply(statusOf(u"ICE 1"_s, speed, position[0], position[1]));
         }
         QCOMPARE(h.service->currentTrip(), trip);
         QTEST(trip->sampleCount(), "count");
         QTEST(trip->maxSpeed(), "maxSpeed");
         QTEST(trip->avgSpeed(), "avgSpeed");
         QTEST(h.log.startingWith(u"Recorded speed sample"_s).last(), "lastRecorded");
+        const SpeedSample* latest = trip->latestSample();
+        QTEST(u"%1 %2"_s.arg(latest->latitude().value_or(qQNaN())).arg(latest->longitude().value_or(qQNaN())),
+              "lastPosition");
     }
 
     void routeStops_data() {

@@ -462,7 +462,7 @@ private Q_SLOTS:
             RawConnection raw(keptPath, false);
             const bool newer = kind == BadFile::NewerSchema;
             QVERIFY(raw.exec(u"UPDATE Metadata SET value = '%1' WHERE key = 'schemaVersion'"_s.arg(
-                newer ? u"1.2.0"_s : u"1.0.0"_s)));
+                newer ? u"1.3.0"_s : u"1.0.0"_s)));
             // The upgrade adds the first column and fails at the second, which is there already.
             QVERIFY(kind != BadFile::UpgradeFails ||
                     raw.exec(u"ALTER TABLE AppSettings DROP COLUMN arrivalReminderMinutes"_s));
@@ -492,14 +492,17 @@ private Q_SLOTS:
     }
 
     void upgradeKeepsEveryRow_data() {
+        QTest::addColumn<QString>("version");
         QTest::addColumn<bool>("earlierBackup");
-        QTest::newRow("first upgrade") << false;
-        QTest::newRow("an earlier backup is kept") << true;
+        QTest::newRow("first upgrade") << u"1.0.0"_s << false;
+        QTest::newRow("an earlier backup is kept") << u"1.0.0"_s << true;
+        QTest::newRow("from 1.1.0") << u"1.1.0"_s << false;
     }
 
-    // A file of the first schema opens with every row, and a copy of it as it was beside it. Its last rows
+    // A file of an earlier schema opens with every row, and a copy of it as it was beside it. Its last rows
     // are still in the log, as a crash leaves them: the copy must have them too.
     void upgradeKeepsEveryRow() {
+        QFETCH(QString, version);
         QFETCH(bool, earlierBackup);
         m_store.reset();
         QVERIFY(QFile::remove(storePath()));
@@ -508,23 +511,30 @@ private Q_SLOTS:
         for (const char* statement : StoreSchema::firstVersion()) {
             QVERIFY(raw->exec(QString::fromUtf8(statement)));
         }
+        for (auto step = StoreSchema::migrations().begin(); version != QLatin1String(step->from); ++step) {
+            for (const char* statement : step->statements) {
+                QVERIFY(raw->exec(QString::fromUtf8(statement)));
+            }
+        }
         const QStringList rows{
-            u"INSERT INTO Metadata VALUES ('schemaVersion', '1.0.0')"_s,
-            u"INSERT INTO AppSettings VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
+            u"INSERT INTO Metadata VALUES ('schemaVersion', '%1')"_s.arg(version),
+            u"INSERT INTO AppSettings (pk, showSpeed, showArrivalInfo, showDelay, showWifiStrength, "
+            u"showTrainEmoji, updateIntervalSeconds, stopSelectionEva) VALUES (1, 0, 1, 1, 1, 0, 30, '8000105')"_s,
             u"INSERT INTO Trip VALUES (1, '5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1', 1748772000125, NULL, "
             u"'ICE 77', 1, 250.5, 120.25, '8000105')"_s,
-            u"INSERT INTO SpeedSample VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
+            u"INSERT INTO SpeedSample (pk, timestamp, speedKmh, trip) "
+            u"VALUES (1, 1748772030125, 99.5, 1), (2, 1748772060125, 120, 1)"_s,
             u"INSERT INTO StopSnapshot VALUES (1, 1748772060125, 1, '8000105', 'Mainz', NULL, NULL, '+4')"_s};
         for (const QString& row : rows) {
             QVERIFY(raw->exec(row));
         }
-        const QString backup = storePath() + u".1.0.0.bak"_s;
+        const QString backup = storePath() + u".%1.bak"_s.arg(version);
         QVERIFY(!earlierBackup || writeFile(backup, "earlier"));
         QVERIFY(reopen());
         raw.reset();
 
         RawConnection copy(earlierBackup ? backup + u".1"_s : backup, true);
-        QCOMPARE(copy.scalar(u"SELECT value FROM Metadata"_s).toString(), u"1.0.0"_s);
+        QCOMPARE(copy.scalar(u"SELECT value FROM Metadata"_s).toString(), version);
         QCOMPARE(copy.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 2);
         QVERIFY(!earlierBackup || fileBytes(backup) == "earlier");
         AppSettings* settings = fetchAll<AppSettings>(context()).value(0);
@@ -537,13 +547,19 @@ private Q_SLOTS:
         QVERIFY(trip->maxSpeed() == 250.5 && trip->avgSpeed() == 120.25 &&
                 trip->selectedStopEva() == u"8000105"_s);
         QCOMPARE(trip->sampleCount(), 2);
+        SpeedSample* sample = fetchAll<SpeedSample>(context()).value(0);
+        QVERIFY(sample->speedKmh() == 99.5 && !sample->latitude() && !sample->longitude());
         QCOMPARE(fetchAll<StopSnapshot>(context(), byTrip(trip->id())).value(0)->arrivalDelayText(), u"+4"_s);
 
         // Each new column keeps what is written to it, and the next open has nothing to upgrade or back up.
         settings->setArrivalReminderMinutes(10);
         settings->setNotifyDelayChanges(false);
         settings->setNotifyInternetGaps(true);
+        sample->setLatitude(-33.5);
+        sample->setLongitude(151.25);
         QVERIFY(reopen());
+        sample = fetchAll<SpeedSample>(context()).value(0);
+        QVERIFY(sample->latitude() == -33.5 && sample->longitude() == 151.25);
         settings = fetchAll<AppSettings>(context()).value(0);
         QVERIFY(settings->arrivalReminderMinutes() == 10 && !settings->notifyPlatformChanges() &&
                 settings->notifyDelayChanges() == false && settings->notifyInternetGaps() == true);

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace quendle2 {
+
+/// One speed sample as it leaves the application: plain values, no store behind them.
+struct ExportRow {
+    QDateTime timestamp;
+    double speedKmh = 0;
+    std::optional<double> latitude;
+    std::optional<double> longitude;
+
+    bool operator==(const ExportRow&) const = default;
+};
+
+/// A trip's title and its samples in time order.
+struct ExportTrip {
+    QString title;
+    QList<ExportRow> rows;
+};
+
+namespace TripExport {
+
+/// The extension namespace of the speed in km/h that each track point carries.
+inline constexpr char speedNamespace[] = "https://quendle2.org/xmlns/gpx/1";
+
+/// GPX 1.1 in UTF-8: one track named after the trip, one segment, a point for each row that has both
+/// coordinates.
+QByteArray gpx(const ExportTrip& trip);
+
+/// RFC 4180 in UTF-8 with a header row: timestamp (UTC, milliseconds), speed_kmh, latitude, longitude;
+/// an absent coordinate is an empty field.
+QByteArray csv(const ExportTrip& trip);
+
+} // namespace TripExport
+
+} // namespace quendle2

@@ -1,0 +1,152 @@
+// Exports of a stored trip, read back by programs that did not write them, and read-only loading from a
+// store file the application holds open.
+
+#include "export/StoreFileReader.h"
+#include "export/TripExport.h"
+#include "store/ModelContainer.h"
+#include "store/ModelContext.h"
+#include "store/SpeedSample.h"
+#include "store/Trip.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace quendle2;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QDateTime at(int hour, int minute, int second, int ms = 0) {
+    return QDateTime(QDate(2025, 12, 28), QTime(hour, minute, second, ms), Qt::UTC);
+}
+
+QByteArray fileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+/// The program's standard output, or nothing when it did not finish cleanly.
+QByteArray run(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    const bool clean = process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit &&
+                       process.exitCode() == 0;
+    if (!clean) {
+        qWarning().noquote() << program << process.readAllStandardError();
+    }
+    return clean ? process.readAllStandardOutput() : QByteArray();
+}
+
+} // namespace
+
+class ExportTest : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        auto opened = ModelContainer::open(m_dir.filePath(u"store.sqlite"_s));
+        QVERIFY(opened.ok());
+        m_store = opened.takeValue();
+        ModelContext* context = m_store->mainContext();
+        auto* older = context->insert(std::make_unique<Trip>(at(10, 0, 0), u""_s, false));
+        context->insert(new SpeedSample(at(10, 5, 0), 80, older, nullptr, 48.14, 11.56));
+        m_olderId = older->id().toString();
+        auto* newer =
+            context->insert(std::make_unique<Trip>(at(19, 30, 0), u"ICE <5> & \"Sprinter\"\x01"_s, true));
+        // Recorded out of time order: the exports follow the clock, not the insertion.
+        context->insert(new SpeedSample(at(19, 41, 0, 250), 99.25, newer, nullptr, 50.2, 8.7));
+        context->insert(new SpeedSample(at(19, 40, 0), 120.5, newer, nullptr, 50.107, 8.663));
+        context->insert(new SpeedSample(at(19, 40, 30, 125), 0, newer));
+        QVERIFY(context->save());
+    }
+
+    void readsAndExports_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("trip");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QStringList>("csvRows");
+        QTest::addColumn<QString>("firstPoint");
+        QTest::addColumn<int>("points");
+
+        const QString store = u"store.sqlite"_s;
+        QTest::newRow("latest, some samples without a position")
+            << store << u"latest"_s << QString() << u"ICE <5> & \"Sprinter\"\x01"_s
+            << QStringList{u"2025-12-28T19:40:00.000Z|120.5|50.107|8.663"_s,
+                           u"2025-12-28T19:40:30.125Z|0||"_s, u"2025-12-28T19:41:00.250Z|99.25|50.2|8.7"_s}
+            << u"50.107000|8.663000|2025/12/28|19:40:00"_s << 2;
+        QTest::newRow("by id, before a train was known")
+            << store << u"older"_s << QString() << u"Unknown Train"_s
+            << QStringList{u"2025-12-28T10:05:00.000Z|80|48.14|11.56"_s}
+            << u"48.140000|11.560000|2025/12/28|10:05:00"_s << 1;
+        QTest::newRow("no such trip") << store << u"5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1"_s
+                                      << u"no such trip: 5f0c7c52-5e46-4a52-9d3c-3bd1b9d6a8a1"_s << QString()
+                                      << QStringList() << QString() << 0;
+        QTest::newRow("no store file") << u"absent.sqlite"_s << u"latest"_s << u"no trip store at "_s
+                                       << QString() << QStringList() << QString() << 0;
+    }
+
+    void readsAndExports() {
+        QFETCH(QString, file);
+        QFETCH(QString, trip);
+        QFETCH(QString, failure);
+        const QString path = m_dir.filePath(file);
+        const QByteArray before = fileBytes(path);
+        const QDateTime modified = QFileInfo(path).lastModified();
+
+        const auto read = StoreFileReader::readTrip(path, trip == u"older"_s ? m_olderId : trip);
+        QCOMPARE(fileBytes(path), before);
+        QCOMPARE(QFileInfo(path).lastModified(), modified);
+        QCOMPARE(read.ok() ? QString() : read.error().left(failure.size()), failure);
+        if (!read.ok()) {
+            return;
+        }
+        QTEST(read.value().title, "title");
+
+        const QString csvPath = m_dir.filePath(u"trip.csv"_s);
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::WriteOnly) && csv.write(TripExport::csv(read.value())) > 0);
+        csv.close();
+        const QByteArray parsed = run(u"python3"_s, {u"-c"_s,
+                                                     u"import csv, json, sys\n"
+                                                     u"with open(sys.argv[1], newline='') as f:\n"
+                                                     u"    print(json.dumps(list(csv.reader(f))))"_s,
+                                                     csvPath});
+        QStringList csvRows;
+        for (const QJsonValue& row : QJsonDocument::fromJson(parsed).array()) {
+            csvRows << row.toVariant().toStringList().join(u'|');
+        }
+        QCOMPARE(csvRows.value(0), u"timestamp|speed_kmh|latitude|longitude"_s);
+        QTEST(csvRows.mid(1), "csvRows");
+
+        const QString gpsbabel = QStandardPaths::findExecutable(u"gpsbabel"_s);
+        if (gpsbabel.isEmpty()) {
+            QSKIP("gpsbabel is not installed (scripts/setup installs it)");
+        }
+        const QString gpxPath = m_dir.filePath(u"trip.gpx"_s);
+        QFile gpx(gpxPath);
+        QVERIFY(gpx.open(QIODevice::WriteOnly) && gpx.write(TripExport::gpx(read.value())) > 0);
+        gpx.close();
+        const QList<QByteArray> lines = run(gpsbabel, {u"-t"_s, u"-i"_s, u"gpx"_s, u"-f"_s, gpxPath, u"-o"_s,
+                                                       u"unicsv"_s, u"-F"_s, u"-"_s})
+                                            .trimmed()
+                                            .split('\n');
+        QTEST(int(lines.size()) - 1, "points");
+        QTEST(QString::fromUtf8(lines.value(1).trimmed()).section(u',', 1).replace(u',', u'|'), "firstPoint");
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<ModelContainer> m_store;
+    QString m_olderId;
+};
+
+QTEST_GUILESS_MAIN(ExportTest)
+#include "tst_export.moc"
