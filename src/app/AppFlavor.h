@@ -21,6 +21,8 @@ struct AppFlavor {
     /// Also the data folder's name (~/.local/share/<name>) and the single-instance key.
     QString applicationName;
     QString displayName;
+    /// The well-known name of the journey on the session bus; the demo's differs so that both can run.
+    QString busName;
     /// Whether, with no display at all, the flavour runs on Qt's offscreen platform (the demo, for terminals
     /// and tests) rather than refusing to start: an invisible application holding the single-instance lock
     /// would swallow every later launch from the desktop.

@@ -118,6 +118,7 @@ int AppLauncher::run(int argc, char** argv, const AppFlavor& flavor) {
         QCoreApplication::quit();
     });
     quendle2App app(opened.takeValue(), std::move(connectedService), *flavor.clock);
+    app.setBusName(flavor.busName);
     QObject::connect(&instance, &SingleInstance::activationRequested, &app, [&app](const QString& token) {
         qCInfo(lcApp).noquote() << "Showing the main window for another launch";
         app.openMainWindow(token);

@@ -63,6 +63,7 @@ int main(int argc, char** argv) {
     AppFlavor flavor;
     flavor.applicationName = QStringLiteral("quendle2-demo");
     flavor.displayName = QStringLiteral("quendle2 demo");
+    flavor.busName = QStringLiteral("org.quendle2.Quendle2Demo");
     flavor.runsWithoutDisplay = true;
     // The whole application lives on the journey's time, so that its countdowns, durations and grace periods
     // run at the pace the journey plays. The journey's instant at launch is the real one, so that recorded

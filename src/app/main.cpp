@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
     AppFlavor flavor;
     flavor.applicationName = QStringLiteral("quendle2");
     flavor.displayName = QStringLiteral("quendle2");
+    flavor.busName = QStringLiteral("org.quendle2.Quendle2");
     flavor.preparePortal = [](QObject*, ModelContext*, QString*) -> AppFlavor::ServiceFactory {
         return [](ModelContext* context) { return new TrainService(context); };
     };

@@ -1,11 +1,13 @@
 #include "app/quendle2App.h"
 
 #include "app/AppLog.h"
+#include "journeybus/JourneyBus.h"
 #include "menubar/HostHint.h"
 #include "menubar/StatusBarManager.h"
 #include "menubar/StatusItemFactory.h"
 #include "notify/JourneyNotifier.h"
 #include "platform/Clock.h"
+#include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "service/AppStore.h"
 #include "service/TrainService.h"
@@ -54,6 +56,7 @@ quendle2App::~quendle2App() {
         delete window.data();
     }
     // The manager and the service go before the container whose context they hold.
+    m_journeyBus.reset();
     m_statusBarManager.reset();
     delete m_store;
     m_store = nullptr;
@@ -116,6 +119,16 @@ void quendle2App::setup() {
                                             }});
         m_journeyNotifier = std::make_unique<JourneyNotifier>(m_store, m_container.get(),
                                                               std::make_unique<DesktopNotifier>(), m_clock);
+        if (!m_busName.isEmpty()) {
+            m_journeyBus = std::make_unique<JourneyBus>(m_store, m_statusBarManager.get());
+            connect(m_journeyBus.get(), &JourneyBus::showWindowRequested, this, [this] { openMainWindow(); });
+            QString error;
+            // Scripts lose the journey, the application loses nothing.
+            if (!m_journeyBus->publish(QDBusConnection::sessionBus(), m_busName, &error)) {
+                qCWarning(lcStatusBar).noquote()
+                    << "Could not publish the journey on the session bus:" << error;
+            }
+        }
         if (StatusItem* item = m_statusBarManager->statusItem()) {
             connect(item, &StatusItem::quitRequested, QCoreApplication::instance(), &QCoreApplication::quit);
             connect(item, &StatusItem::hostedChanged, this, &quendle2App::followHost);

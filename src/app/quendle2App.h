@@ -15,6 +15,7 @@ class AppStore;
 class Clock;
 class ContentView;
 class ModelContainer;
+class JourneyBus;
 class JourneyNotifier;
 class StatusBarManager;
 class StatusItem;
@@ -40,6 +41,9 @@ public:
     /// Brings the most recently active main window forward, creating one when there is none;
     /// `activationToken` is the launcher's or host's (see ContentView::bringForward).
     ContentView* openMainWindow(const QString& activationToken = {});
+    /// The session-bus name the journey is published under when the status bar manager is made; none
+    /// until set.
+    void setBusName(const QString& name) { m_busName = name; }
     /// Runs each time a main window comes on screen: the connected service replaces the idle one and
     /// starts, once; the status bar manager is made, once.
     void setup();
@@ -57,6 +61,8 @@ private:
     AppStore* m_store;
     std::unique_ptr<StatusBarManager> m_statusBarManager;
     std::unique_ptr<JourneyNotifier> m_journeyNotifier;
+    QString m_busName;
+    std::unique_ptr<JourneyBus> m_journeyBus;
     QList<QPointer<ContentView>> m_windows;
 };
 

@@ -24,12 +24,8 @@ StatusBarManager::StatusBarManager(AppStore* store, ModelContainer* container,
     , m_clock(clock) {
     if (m_statusItem) {
         connect(m_statusItem.get(), &StatusItem::clicked, this, &StatusBarManager::onClick);
-        connect(m_statusItem.get(), &StatusItem::destinationChosen, this, [this](const QString& eva) {
-            if (TrainService* service = m_store ? m_store->service() : nullptr) {
-                service->selectDestination(eva.isEmpty() ? std::nullopt : std::optional<QString>(eva));
-                rebuildMenubar();
-            }
-        });
+        connect(m_statusItem.get(), &StatusItem::destinationChosen, this,
+                &StatusBarManager::chooseDestination);
         if (ModelContext* context = container != nullptr ? container->mainContext() : nullptr) {
             const auto showSaveState = [this, context] { m_statusItem->setWarning(context->saveWarning()); };
             connect(context, &ModelContext::saveFailed, this, showSaveState);
@@ -62,6 +58,13 @@ void StatusBarManager::observe(const QString& name, const char* message) {
             },
             Qt::QueuedConnection);
     }));
+}
+
+void StatusBarManager::chooseDestination(const QString& eva) {
+    if (TrainService* service = m_store ? m_store->service() : nullptr) {
+        service->selectDestination(eva.isEmpty() ? std::nullopt : std::optional<QString>(eva));
+        rebuildMenubar();
+    }
 }
 
 void StatusBarManager::rebuildMenubar() {
@@ -101,6 +104,8 @@ void StatusBarManager::rebuildMenubar() {
     } else {
         qCDebug(lcStatusBar).noquote() << QStringLiteral("Menubar title updated: %1").arg(title);
     }
+    m_title = title;
+    Q_EMIT rebuilt(title);
 }
 
 void StatusBarManager::onClick() {

@@ -48,6 +48,15 @@ public:
 
     void rebuildMenubar();
     void onClick();
+    /// A destination chosen by the user (an upcoming stop's EVA number, empty for automatic): selected,
+    /// and the title follows at once rather than at the next poll.
+    void chooseDestination(const QString& eva);
+    /// The title of the latest rebuild.
+    QString title() const { return m_title; }
+
+Q_SIGNALS:
+    /// The end of every rebuild, with the title the status item shows.
+    void rebuilt(const QString& title);
 
 private:
     void observe(const QString& name, const char* message);
@@ -60,6 +69,7 @@ private:
     std::optional<RecordRef<AppSettings>> m_settings;
     QList<NotificationCenter::Token> m_observers;
     UserWindows m_windows;
+    QString m_title;
     const Clock& m_clock;
 };
 

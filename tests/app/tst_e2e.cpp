@@ -173,6 +173,18 @@ private Q_SLOTS:
                      .toString(),
              journey.match(label).hasMatch()),
             qPrintable(u"label: "_s + label), 30'000);
+        // Scripts read the very title the panel shows; both are read afresh until a tick leaves them alone.
+        const auto get = [&](const QString& owner, const QString& path, const QString& interface,
+                             const QString& name) {
+            QDBusMessage m =
+                QDBusMessage::createMethodCall(owner, path, u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
+                << interface << name;
+            return QDBusReply<QDBusVariant>(bus.call(m)).value().variant().toString();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(get(u"org.quendle2.Quendle2Demo"_s, u"/org/quendle2/Quendle2"_s,
+                                      u"org.quendle2.Quendle2.Journey"_s, u"Title"_s),
+                                  get(service, u"/StatusNotifierItem"_s, itemInterface, u"XAyatanaLabel"_s),
+                                  10'000);
 
         // The menu is the journey at a glance, headed by the train and where it runs to.
         registerDBusMenuTypes();

@@ -1,7 +1,7 @@
 // The StatusNotifierItem and its menu as a desktop panel meets them: on a private bus, found through a
 // watcher, with every call, property read and signal travelling over the wire from another connection.
 
-#include "../service/FakePortalClient.h"
+#include "../service/ServiceTestSupport.h"
 #include "FakeStatusNotifierWatcher.h"
 #include "PrivateSessionBus.h"
 #include "menubar/AppIcon.h"
@@ -368,11 +368,7 @@ private Q_SLOTS:
                  (QStringList{u"[off] Disconnected"_s, u"---"_s, u"Open quendle2"_s, u"Quit quendle2"_s}));
 
         const auto tick = [&] {
-            portal->queueStatus(FakePortalClient::StatusOutcome::success(status));
-            portal->queueTrip(FakePortalClient::TripOutcome::success(tripInfo));
-            QSignalSpy finished(service, &TrainService::tickFinished);
-            service->tick();
-            QTRY_COMPARE(finished.count(), 1);
+            tickOn(*service, *portal, status, tripInfo);
             manager.rebuildMenubar();
         };
         tick();

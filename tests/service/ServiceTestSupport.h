@@ -12,7 +12,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <memory>
 #include <optional>
@@ -115,6 +117,16 @@ inline ICEStatus statusOf(const QString& tzn, double speed = 100.0, std::optiona
 
 inline StatusOutcome reached(const QString& tzn, double speed = 100.0) {
     return StatusOutcome::success(statusOf(tzn, speed));
+}
+
+/// One whole tick of `service` over these documents, which `portal` hands over at once.
+inline void tickOn(TrainService& service, FakePortalClient& portal, const ICEStatus& status,
+                   const ICETripInfo& trip) {
+    portal.queueStatus(StatusOutcome::success(status));
+    portal.queueTrip(TripOutcome::success(trip));
+    QSignalSpy finished(&service, &TrainService::tickFinished);
+    service.tick();
+    QTRY_COMPARE(finished.count(), 1);
 }
 
 inline StatusOutcome unreachable() {

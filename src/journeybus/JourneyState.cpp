@@ -1,0 +1,64 @@
+#include "journeybus/JourneyState.h"
+
+#include "service/TrainService.h"
+#include "store/StoreValues.h"
+#include "store/Trip.h"
+
+namespace quendle2 {
+
+JourneyState JourneyState::of(const TrainService* service, const QString& title) {
+    JourneyState state;
+    state.title = title;
+    if (service == nullptr) {
+        return state;
+    }
+    state.connected = service->connected();
+    state.speedKmh = service->currentSpeedKmh();
+    state.trainIdentifier = service->trainIdentifier();
+    state.wifi = service->wifiQuality();
+    if (const std::optional<TrainService::UpcomingStop> stop = service->menubarArrivalStop()) {
+        state.destinationName = stop->name;
+        state.destinationEva = stop->eva;
+        if (const std::optional<QDateTime> arrival =
+                stop->actualArrival ? stop->actualArrival : stop->scheduledArrival) {
+            state.arrivalEpochMs = arrival->toMSecsSinceEpoch();
+        }
+        state.delay = stop->arrivalDelayText.value_or(QString());
+        state.platform = stop->platform.current().value_or(QString());
+    }
+    if (const Trip* trip = service->currentTrip()) {
+        // The text the store file holds, so that a reader can find the trip there.
+        state.tripId = StoreValues::fromUuid(trip->id()).toString();
+    }
+    return state;
+}
+
+QVariantMap JourneyState::properties() const {
+    return {
+        {QStringLiteral("Title"), title},
+        {QStringLiteral("Connected"), connected},
+        {QStringLiteral("SpeedKmh"), speedKmh},
+        {QStringLiteral("TrainIdentifier"), trainIdentifier},
+        {QStringLiteral("Wifi"), wifi},
+        {QStringLiteral("DestinationName"), destinationName},
+        {QStringLiteral("DestinationEva"), destinationEva},
+        {QStringLiteral("ArrivalEpochMs"), arrivalEpochMs},
+        {QStringLiteral("Delay"), delay},
+        {QStringLiteral("Platform"), platform},
+        {QStringLiteral("TripId"), tripId},
+    };
+}
+
+QStringList changedProperties(const JourneyState& before, const JourneyState& after) {
+    const QVariantMap old = before.properties();
+    const QVariantMap now = after.properties();
+    QStringList changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (old.value(it.key()) != it.value()) {
+            changed.append(it.key());
+        }
+    }
+    return changed;
+}
+
+} // namespace quendle2

@@ -1,0 +1,234 @@
+// The journey as a script meets it: on a private bus, every read, call and signal crossing the wire from
+// another connection.
+
+#include "../menubar/PrivateSessionBus.h"
+#include "../service/ServiceTestSupport.h"
+#include "journeybus/JourneyBus.h"
+#include "menubar/StatusBarManager.h"
+#include "platform/ManualClock.h"
+#include "service/AppStore.h"
+#include "store/ModelContainer.h"
+#include "store/Trip.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using namespace quendle2;
+using namespace quendle2::test;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString busName = u"org.quendle2.Quendle2"_s;
+
+/// Each PropertiesChanged as "interface: Name,Name | invalidated".
+class ChangeRecorder : public QObject {
+    Q_OBJECT
+public:
+    QStringList seen;
+
+public Q_SLOTS:
+    void record(const QString& interface, const QVariantMap& changed, const QStringList& invalidated) {
+        seen << u"%1: %2 | %3"_s.arg(interface, changed.keys().join(u','), invalidated.join(u','));
+    }
+};
+
+/// The captured journey, a service with a store, its status bar manager and the published journey.
+struct Journey {
+    QTemporaryDir dir;
+    std::unique_ptr<ModelContainer> container =
+        ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
+    ICEStatus status = ICEStatus::decode(read(u"status-2025-12-cruising.json"_s)).value();
+    ICETripInfo trip = ICETripInfo::decode(delayFreiburg(read(u"trip-2025-12.json"_s))).value();
+    ManualClock clock{QDateTime::fromMSecsSinceEpoch(*status.serverTime, Qt::UTC)};
+    FakePortalClient* portal = new FakePortalClient;
+    TrainService* service =
+        new TrainService(container->mainContext(), std::unique_ptr<PortalClient>(portal), clock);
+    AppStore store{service};
+    StatusBarManager manager{&store, container.get(), nullptr, clock};
+    JourneyBus bus{&store, &manager};
+
+    static QByteArray read(const QString& name) {
+        QFile file(QStringLiteral(QUENDLE2_TEST_DATA "/") + name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    /// Freiburg, the next stop, three minutes late: the arrival is the actual one, not the timetable's.
+    static QByteArray delayFreiburg(const QByteArray& document) {
+        QJsonObject root = QJsonDocument::fromJson(document).object();
+        QJsonObject trip = root.value(u"trip"_s).toObject();
+        QJsonArray stops = trip.value(u"stops"_s).toArray();
+        QJsonObject freiburg = stops.at(6).toObject();
+        QJsonObject timetable = freiburg.value(u"timetable"_s).toObject();
+        timetable.insert(u"actualArrivalTime"_s,
+                         timetable.value(u"scheduledArrivalTime"_s).toInteger() + 180000);
+        timetable.insert(u"arrivalDelay"_s, u"+3"_s);
+        freiburg.insert(u"timetable"_s, timetable);
+        stops.replace(6, freiburg);
+        trip.insert(u"stops"_s, stops);
+        root.insert(u"trip"_s, trip);
+        return QJsonDocument(root).toJson();
+    }
+
+    void tick() {
+        tickOn(*service, *portal, status, trip);
+        manager.rebuildMenubar();
+    }
+};
+
+} // namespace
+
+class TestJourneyBus : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        qputenv("TZ", "UTC");
+        QLocale::setDefault(QLocale::c());
+        if (PrivateSessionBus::daemonProgram().isEmpty()) {
+            QSKIP("dbus-daemon is not installed");
+        }
+        QString error;
+        QVERIFY2(m_bus.start(&error), qPrintable(error));
+        m_appBus = QDBusConnection::connectToBus(m_bus.address(), u"journey-app"_s);
+        m_client = QDBusConnection::connectToBus(m_bus.address(), u"journey-script"_s);
+        QVERIFY(m_appBus.isConnected() && m_client.isConnected());
+    }
+
+    void cleanupTestCase() {
+        m_appBus = QDBusConnection(u"unconnected"_s);
+        m_client = QDBusConnection(u"unconnected"_s);
+        QDBusConnection::disconnectFromBus(u"journey-app"_s);
+        QDBusConnection::disconnectFromBus(u"journey-script"_s);
+    }
+
+    void publishesTheJourney() {
+        Journey journey;
+        QString error;
+        QVERIFY2(journey.bus.publish(m_appBus, busName, &error), qPrintable(error));
+        // Before the first poll, too, the title is the status item's.
+        const QDBusMessage title =
+            call(u"org.freedesktop.DBus.Properties"_s, u"Get"_s, {JourneyBus::interfaceName(), u"Title"_s});
+        QCOMPARE(title.arguments().value(0).value<QDBusVariant>().variant().toString(),
+                 journey.manager.title());
+        ChangeRecorder recorder;
+        QVERIFY(connectRecorder(recorder));
+        journey.tick();
+        QTRY_COMPARE(recorder.seen.size(), 1);
+
+        const QVariantMap all = qdbus_cast<QVariantMap>(
+            call(u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {JourneyBus::interfaceName()})
+                .arguments()
+                .value(0));
+        QStringList shown;
+        for (auto it = all.cbegin(); it != all.cend(); ++it) {
+            shown << u"%1 %2 %3"_s.arg(it.key(), QString::fromLatin1(it.value().metaType().name()),
+                                       it.value().toString());
+        }
+        const Trip* trip = journey.service->currentTrip();
+        QVERIFY(trip != nullptr);
+        QCOMPARE(shown,
+                 (QStringList{u"ArrivalEpochMs qlonglong 1766951700000"_s, u"Connected bool true"_s,
+                              u"Delay QString +3"_s, u"DestinationEva QString 8000107"_s,
+                              u"DestinationName QString Freiburg(Breisgau) Hbf"_s, u"Platform QString 1"_s,
+                              u"SpeedKmh double 106.3"_s, u"Title QString "_s + journey.manager.title(),
+                              u"TrainIdentifier QString ICE 9473"_s,
+                              u"TripId QString "_s + trip->id().toString(QUuid::WithoutBraces),
+                              u"Wifi QString WEAK"_s}));
+
+        // A minute on, only the countdown moved; a rebuild that changes nothing says nothing, and one
+        // sender's signals arrive in order, so a silent rebuild's signal would show before the next one.
+        journey.manager.rebuildMenubar();
+        journey.clock.advance(60);
+        journey.manager.rebuildMenubar();
+        QTRY_COMPARE(recorder.seen.size(), 2);
+        QCOMPARE(recorder.seen.last(), JourneyBus::interfaceName() + u": Title | "_s);
+
+        // The desktop session runs one quendle2: a second cannot take the name.
+        Journey second;
+        QVERIFY(!second.bus.publish(m_client, busName, &error));
+    }
+
+    void callsChangeTheJourney_data() {
+        QTest::addColumn<QString>("method");
+        QTest::addColumn<QString>("eva");
+        QTest::addColumn<QString>("errorName");
+        QTest::addColumn<QString>("changed");
+        QTest::addColumn<int>("showRequests");
+
+        const QString unknown = JourneyBus::unknownStopError();
+        const QString destination = u"ArrivalEpochMs,Delay,DestinationEva,DestinationName,Platform,Title"_s;
+        QTest::newRow("a stop ahead")
+            << u"SelectDestination"_s << u"8000244"_s << QString() << destination << 0;
+        QTest::newRow("automatic") << u"SelectDestination"_s << QString() << QString() << QString() << 0;
+        QTest::newRow("a stop passed") << u"SelectDestination"_s << u"8000026"_s << unknown << QString() << 0;
+        QTest::newRow("no such stop") << u"SelectDestination"_s << u"1234567"_s << unknown << QString() << 0;
+        QTest::newRow("show the window") << u"ShowWindow"_s << QString() << QString() << QString() << 1;
+    }
+
+    void callsChangeTheJourney() {
+        QFETCH(QString, method);
+        QFETCH(QString, eva);
+        QFETCH(QString, errorName);
+        QFETCH(QString, changed);
+        QFETCH(int, showRequests);
+        Journey journey;
+        QString error;
+        QVERIFY2(journey.bus.publish(m_appBus, busName, &error), qPrintable(error));
+        journey.tick();
+        QSignalSpy shown(&journey.bus, &JourneyBus::showWindowRequested);
+        ChangeRecorder recorder;
+        QVERIFY(connectRecorder(recorder));
+
+        const QDBusMessage reply = call(JourneyBus::interfaceName(), method,
+                                        method == u"ShowWindow"_s ? QVariantList{} : QVariantList{eva});
+        QCOMPARE(reply.errorName(), errorName);
+        // A minute on, the title changes for certain: its signal closes what the call brought.
+        journey.clock.advance(60);
+        journey.manager.rebuildMenubar();
+        QTRY_VERIFY(recorder.seen.endsWith(JourneyBus::interfaceName() + u": Title | "_s));
+        QStringList expected;
+        if (!changed.isEmpty()) {
+            expected << JourneyBus::interfaceName() + u": "_s + changed + u" | "_s;
+        }
+        expected << JourneyBus::interfaceName() + u": Title | "_s;
+        QCOMPARE(recorder.seen, expected);
+        QCOMPARE(shown.count(), showRequests);
+    }
+
+private:
+    bool connectRecorder(ChangeRecorder& recorder) {
+        const bool connected = m_client.connect(busName, JourneyBus::objectPath(),
+                                                u"org.freedesktop.DBus.Properties"_s, u"PropertiesChanged"_s,
+                                                &recorder, SLOT(record(QString, QVariantMap, QStringList)));
+        // A round trip to the daemon: the match rule is in place before anything is sent.
+        return connected &&
+               call(u"org.freedesktop.DBus.Peer"_s, u"Ping"_s).type() == QDBusMessage::ReplyMessage;
+    }
+
+    QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
+        QDBusMessage message =
+            QDBusMessage::createMethodCall(busName, JourneyBus::objectPath(), interface, method);
+        message.setArguments(arguments);
+        // The journey answers from this very thread, so the wait must keep the event loop running.
+        return m_client.call(message, QDBus::BlockWithGui, 10000);
+    }
+
+    PrivateSessionBus m_bus;
+    QDBusConnection m_appBus{u"unconnected"_s};
+    QDBusConnection m_client{u"unconnected"_s};
+};
+
+QTEST_MAIN(TestJourneyBus)
+#include "tst_journeybus.moc"
