@@ -1,23 +1,15 @@
 // The journey as a script meets it: on a private bus, every read, call and signal crossing the wire from
 // another connection.
 
+#include "../menubar/CapturedJourney.h"
 #include "../menubar/PrivateSessionBus.h"
-#include "../service/ServiceTestSupport.h"
 #include "journeybus/JourneyBus.h"
-#include "menubar/StatusBarManager.h"
-#include "platform/ManualClock.h"
-#include "service/AppStore.h"
-#include "store/ModelContainer.h"
 #include "store/Trip.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,47 +36,9 @@ public Q_SLOTS:
     }
 };
 
-/// The captured journey, a service with a store, its status bar manager and the published journey.
-struct Journey {
-    QTemporaryDir dir;
-    std::unique_ptr<ModelContainer> container =
-        ModelContainer::open(dir.filePath(u"store.sqlite"_s)).takeValue();
-    ICEStatus status = ICEStatus::decode(read(u"status-2025-12-cruising.json"_s)).value();
-    ICETripInfo trip = ICETripInfo::decode(delayFreiburg(read(u"trip-2025-12.json"_s))).value();
-    ManualClock clock{QDateTime::fromMSecsSinceEpoch(*status.serverTime, Qt::UTC)};
-    FakePortalClient* portal = new FakePortalClient;
-    TrainService* service =
-        new TrainService(container->mainContext(), std::unique_ptr<PortalClient>(portal), clock);
-    AppStore store{service};
-    StatusBarManager manager{&store, container.get(), nullptr, clock};
+/// The captured journey, published.
+struct Journey : CapturedJourney {
     JourneyBus bus{&store, &manager};
-
-    static QByteArray read(const QString& name) {
-        QFile file(QStringLiteral(QUENDLE2_TEST_DATA "/") + name);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
-    /// Freiburg, the next stop, three minutes late: the arrival is the actual one, not the timetable's.
-    static QByteArray delayFreiburg(const QByteArray& document) {
-        QJsonObject root = QJsonDocument::fromJson(document).object();
-        QJsonObject trip = root.value(u"trip"_s).toObject();
-        QJsonArray stops = trip.value(u"stops"_s).toArray();
-        QJsonObject freiburg = stops.at(6).toObject();
-        QJsonObject timetable = freiburg.value(u"timetable"_s).toObject();
-        timetable.insert(u"actualArrivalTime"_s,
-                         timetable.value(u"scheduledArrivalTime"_s).toInteger() + 180000);
-        timetable.insert(u"arrivalDelay"_s, u"+3"_s);
-        freiburg.insert(u"timetable"_s, timetable);
-        stops.replace(6, freiburg);
-        trip.insert(u"stops"_s, stops);
-        root.insert(u"trip"_s, trip);
-        return QJsonDocument(root).toJson();
-    }
-
-    void tick() {
-        tickOn(*service, *portal, status, trip);
-        manager.rebuildMenubar();
-    }
 };
 
 } // namespace
