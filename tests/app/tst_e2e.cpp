@@ -130,7 +130,7 @@ private Q_SLOTS:
 
     void demoShowsTheJourneyAndQuitsThroughItsMenu() {
         // The desktop's notification server is there from the start.
-        QDBusConnection desktop = QDBusConnection::connectToBus(m_bus.address(), u"e2e-desktop"_s);
+        QDBusConnection desktop = m_bus.connect(u"e2e-desktop"_s);
         test::FakeNotificationServer notices;
         QVERIFY(desktop.registerObject(u"/org/freedesktop/Notifications"_s, &notices,
                                        QDBusConnection::ExportAllSlots) &&
@@ -150,7 +150,7 @@ private Q_SLOTS:
         QVERIFY(awaitLine(watcher, u"ready"_s, 10'000));
         const std::optional<QString> registration = awaitLine(watcher, u"registered "_s, 20'000);
         QVERIFY2(registration, demo.readAllStandardError().constData());
-        QDBusConnection bus = QDBusConnection::connectToBus(m_bus.address(), u"e2e"_s);
+        QDBusConnection bus = m_bus.connect(u"e2e"_s);
         QVERIFY(bus.isConnected());
         const QString service = itemService(*registration);
 
@@ -241,8 +241,6 @@ private Q_SLOTS:
         watcher.kill();
         watcher.waitForFinished();
     }
-
-    void cleanupTestCase() { QDBusConnection::disconnectFromBus(u"e2e"_s); }
 
     // A disk that takes no writes for a while loses nothing: every sample the log says was recorded is in the
     // file once writing works again. If it still takes none at quit, the quit says so and fails.

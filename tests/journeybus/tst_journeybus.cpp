@@ -55,16 +55,9 @@ private Q_SLOTS:
         }
         QString error;
         QVERIFY2(m_bus.start(&error), qPrintable(error));
-        m_appBus = QDBusConnection::connectToBus(m_bus.address(), u"journey-app"_s);
-        m_client = QDBusConnection::connectToBus(m_bus.address(), u"journey-script"_s);
+        m_appBus = m_bus.connect(u"journey-app"_s);
+        m_client = m_bus.connect(u"journey-script"_s);
         QVERIFY(m_appBus.isConnected() && m_client.isConnected());
-    }
-
-    void cleanupTestCase() {
-        m_appBus = QDBusConnection(u"unconnected"_s);
-        m_client = QDBusConnection(u"unconnected"_s);
-        QDBusConnection::disconnectFromBus(u"journey-app"_s);
-        QDBusConnection::disconnectFromBus(u"journey-script"_s);
     }
 
     void publishesTheJourney() {

@@ -32,7 +32,15 @@ QByteArray configFor(const QString& socketDir) {
 
 } // namespace
 
+QDBusConnection PrivateSessionBus::connect(const QString& name) {
+    m_connections << name;
+    return QDBusConnection::connectToBus(m_address, name);
+}
+
 PrivateSessionBus::~PrivateSessionBus() {
+    for (const QString& name : std::as_const(m_connections)) {
+        QDBusConnection::disconnectFromBus(name);
+    }
     if (m_daemon.state() != QProcess::NotRunning) {
         m_daemon.terminate();
         if (!m_daemon.waitForFinished(5000)) {

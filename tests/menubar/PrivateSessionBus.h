@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDBusConnection>
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
@@ -21,11 +22,15 @@ public:
     /// Starts the daemon and waits for its address; false with `error` set if it could not.
     bool start(QString* error);
     QString address() const { return m_address; }
+    /// A named connection to the bus, closed with it; its holders must let go of it first (declare the bus
+    /// before them).
+    QDBusConnection connect(const QString& name);
 
 private:
     QTemporaryDir m_dir;
     QProcess m_daemon;
     QString m_address;
+    QStringList m_connections;
 };
 
 } // namespace quendle2::test

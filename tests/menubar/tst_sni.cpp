@@ -99,17 +99,10 @@ private Q_SLOTS:
         // The factory uses the session bus: point it at the private one before anything opens it.
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
 
-        m_itemBus = QDBusConnection::connectToBus(m_bus.address(), u"sni-item"_s);
-        m_client = QDBusConnection::connectToBus(m_bus.address(), u"sni-host"_s);
+        m_itemBus = m_bus.connect(u"sni-item"_s);
+        m_client = m_bus.connect(u"sni-host"_s);
         QVERIFY2(m_itemBus.isConnected(), qPrintable(m_itemBus.lastError().message()));
         QVERIFY2(m_client.isConnected(), qPrintable(m_client.lastError().message()));
-    }
-
-    void cleanupTestCase() {
-        m_itemBus = QDBusConnection(u"unconnected"_s);
-        m_client = QDBusConnection(u"unconnected"_s);
-        QDBusConnection::disconnectFromBus(u"sni-item"_s);
-        QDBusConnection::disconnectFromBus(u"sni-host"_s);
     }
 
     void init() { startWatcherOnFreshConnection(); }
@@ -384,15 +377,9 @@ private Q_SLOTS:
         const DBusMenuLayoutItem root = layout(0, -1, {});
         QCOMPARE(root.id, 0);
         QCOMPARE(root.properties.value(u"children-display"_s).toString(), u"submenu"_s);
+        // Entries' own properties are read in journeyMenuFollowsTheService; here the protocol's calls.
         QCOMPARE(root.children.size(), 2);
         const QStringList labels{u"Open quendle2"_s, u"Quit quendle2"_s};
-        for (int i = 0; i < 2; ++i) {
-            const DBusMenuLayoutItem& child = root.children.at(i);
-            QCOMPARE(child.id, i + 1);
-            QCOMPARE(child.properties.value(u"label"_s).toString(), labels.at(i));
-            QVERIFY(child.children.isEmpty() && child.properties.value(u"enabled"_s).toBool() &&
-                    child.properties.value(u"visible"_s).toBool());
-        }
         // Depth 0 is the item alone; a property list keeps only the properties named.
         QVERIFY(layout(0, 0, {}).children.isEmpty());
         const DBusMenuLayoutItem labelsOnly = layout(0, 1, {u"label"_s});

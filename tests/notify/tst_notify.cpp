@@ -137,8 +137,8 @@ private Q_SLOTS:
         PrivateSessionBus bus;
         QString error;
         QVERIFY2(bus.start(&error), qPrintable(error));
-        QDBusConnection app = QDBusConnection::connectToBus(bus.address(), u"notify-app"_s);
-        QDBusConnection desktop = QDBusConnection::connectToBus(bus.address(), u"notify-desktop"_s);
+        QDBusConnection app = bus.connect(u"notify-app"_s);
+        QDBusConnection desktop = bus.connect(u"notify-desktop"_s);
 
         // Without a server nothing is shown, and nothing fails.
         static QStringList logged;
@@ -170,8 +170,6 @@ private Q_SLOTS:
                                QStringList(), hints, -1}));
         QCOMPARE(server.calls.at(1).value(1), QVariant(0u));  // another kind: a notice of its own
         QCOMPARE(server.calls.at(2).value(1), QVariant(41u)); // the same kind replaces its own
-        QDBusConnection::disconnectFromBus(u"notify-app"_s);
-        QDBusConnection::disconnectFromBus(u"notify-desktop"_s);
     }
 };
 
