@@ -22,7 +22,7 @@ const QDateTime now(QDate(2025, 12, 28), QTime(19, 0), Qt::UTC);
 /// One update: the destination (Hamburg Hbf, scheduled platform 8) and the Wi-Fi forecast.
 struct Step {
     qint64 secondsToArrival = 3600;
-    QString delay;
+    QString delay = {};
     QString platform = u"8"_s;
     std::optional<QString> nextState = std::nullopt;
     qint64 secondsToNextState = 0;
@@ -53,54 +53,41 @@ private Q_SLOTS:
         const auto at = [](qint64 seconds, QString delay = {}) {
             return Step{.secondsToArrival = seconds, .delay = std::move(delay)};
         };
-        Step disconnected = at(100);
-        disconnected.connected = false;
-        Step passed = at(100);
-        passed.passed = true;
-        Step nextTrip = at(250, u"+3"_s);
-        nextTrip.trip = u"trip-2"_s;
-        Step quiet = at(100);
-        quiet.settings = off;
+        const Step disconnected{.secondsToArrival = 100, .connected = false};
+        const Step passed{.secondsToArrival = 100, .passed = true};
+        const Step nextTrip{.secondsToArrival = 250, .delay = u"+3"_s, .trip = u"trip-2"_s};
+        const Step quiet{.secondsToArrival = 100, .settings = off};
 
         QTest::newRow("reminder at 5m, not at 5m 1s, once")
             << QList<Step>{at(301), at(300, u"+3"_s), at(200), at(60)}
             << QStringList{u"1: Hamburg Hbf in 5m | Platform 8 \u00B7 +3"_s};
         QTest::newRow("reminder at the chosen 2 minutes")
-            << QList<Step>{{121, {}, u"8"_s, {}, 0, true, false, u"trip-1"_s, twoMinutes},
-                           {120, {}, u""_s, {}, 0, true, false, u"trip-1"_s, twoMinutes}}
+            << QList<Step>{{.secondsToArrival = 121, .settings = twoMinutes},
+                           {.secondsToArrival = 120, .platform = u""_s, .settings = twoMinutes}}
             << QStringList{u"1: Hamburg Hbf in 2m | Platform 8"_s};
         QTest::newRow("never disconnected, passed or switched off, and again on the next trip")
             << QList<Step>{disconnected, passed, quiet, at(0), nextTrip, nextTrip}
             << QStringList{u"4: Hamburg Hbf in 4m | Platform 8 \u00B7 +3"_s};
 
-        Step changed = at(3600);
-        changed.platform = u"12"_s;
-        Step changedAgain = changed;
-        changedAgain.platform = u"13"_s;
-        Step changedQuietly = changedAgain;
-        changedQuietly.platform = u"14"_s;
-        changedQuietly.settings = off;
+        const Step changed{.platform = u"12"_s};
+        const Step changedAgain{.platform = u"13"_s};
+        const Step changedQuietly{.platform = u"14"_s, .settings = off};
         QTest::newRow("platform change, once per new platform, not when switched off")
             << QList<Step>{at(3600), changed, changed, changedAgain, changedQuietly}
             << QStringList{u"1: Platform change at Hamburg Hbf | Now platform 12 (was 8)"_s,
                            u"3: Platform change at Hamburg Hbf | Now platform 13 (was 8)"_s};
 
-        Step bigDelayQuietly = at(3600, u"+30"_s);
-        bigDelayQuietly.settings = off;
+        const Step bigDelayQuietly{.delay = u"+30"_s, .settings = off};
         QTest::newRow("delay change of 5 minutes from the first seen or last told")
             << QList<Step>{at(3600, u"+3"_s), at(3600, u"+7"_s), at(3600, u"+8"_s), at(3600, u"+12"_s),
                            at(3600, u""_s),   bigDelayQuietly,   at(3600, u"+26"_s)}
             << QStringList{u"2: Hamburg Hbf: delay +8 | Arrival 20:00"_s,
                            u"4: Hamburg Hbf: delay +0 | Arrival 20:00"_s};
 
-        const auto gap = [](qint64 seconds, QString state = u"no_internet"_s) {
-            Step step;
-            step.nextState = std::move(state);
-            step.secondsToNextState = seconds;
-            return step;
+        const auto gap = [](qint64 seconds, QString state = u"no_internet"_s, NoticeSettings settings = {}) {
+            return Step{.nextState = std::move(state), .secondsToNextState = seconds, .settings = settings};
         };
-        Step gapQuietly = gap(100);
-        gapQuietly.settings = off;
+        const Step gapQuietly = gap(100, u"no_internet"_s, off);
         QTest::newRow("internet gap within 300 s, once per announced gap")
             << QList<Step>{gap(301), gap(300), gap(10), gap(0), gap(299), gap(120, u"WEAK"_s), gapQuietly}
             << QStringList{u"1: Internet drops in 5m | "_s, u"4: Internet drops in 4m | "_s};
@@ -112,16 +99,16 @@ private Q_SLOTS:
         QStringList told;
         for (qsizetype i = 0; i < steps.size(); ++i) {
             const Step& step = steps.at(i);
-            const TrainService::UpcomingStop destination{QUuid::createUuid(),
-                                                         u"8002549"_s,
-                                                         u"Hamburg Hbf"_s,
-                                                         now.addSecs(step.secondsToArrival),
-                                                         {},
-                                                         step.delay,
-                                                         step.passed,
-                                                         StopPlatform{u"8"_s, step.platform}};
             const NoticeSnapshot snapshot{
-                step.connected, step.trip, destination,
+                step.connected, step.trip,
+                TrainService::UpcomingStop{QUuid(),
+                                           u"8002549"_s,
+                                           u"Hamburg Hbf"_s,
+                                           now.addSecs(step.secondsToArrival),
+                                           {},
+                                           step.delay,
+                                           step.passed,
+                                           StopPlatform{u"8"_s, step.platform}},
                 ICEStatus::Connectivity{u"WEAK"_s, step.nextState, step.secondsToNextState}};
             for (const JourneyNotice& notice : notices.update(snapshot, step.settings, now)) {
                 told << u"%1: %2 | %3"_s.arg(i).arg(notice.summary, notice.body);
