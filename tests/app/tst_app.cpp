@@ -1,5 +1,4 @@
-// The shell in-process: the setup action's once-only effects, the main window's lifecycle, and views
-// following a replaced service.
+// The shell in-process: once-only setup, the main window's lifecycle, views following a replaced service.
 #include "RecordingStatusItem.h"
 #include "ServiceTestSupport.h"
 #include "app/SingleInstance.h"
@@ -103,8 +102,7 @@ private Q_SLOTS:
         Shell shell;
         ContentView* window = shell.app->openMainWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        // A tray icon and a top-level widget of its kind (the tray's own window on X11): neither is a
-        // window of the user's.
+        // A tray icon and the tray's own top-level window on X11: neither is a window of the user's.
         QSystemTrayIcon tray(QApplication::windowIcon());
         tray.show();
         QWidget trayWindow(nullptr, Qt::Window);

@@ -92,8 +92,7 @@ private Q_SLOTS:
     }
 
     void fixedIgnoresTheUserLocale() {
-        // The application adopts the user's locale, and a German desktop writes "106,3" through printf. The
-        // locale is compiled into a private folder, so the test needs no system-wide set-up.
+        // A German desktop writes "106,3" through printf; the locale is compiled into a private folder.
         QTemporaryDir folder;
         const QStringList arguments{u"-i"_s, u"de_DE"_s, u"-f"_s, u"UTF-8"_s,
                                     folder.filePath(u"de_DE.UTF-8"_s)};
@@ -148,9 +147,8 @@ private Q_SLOTS:
         QCOMPARE(clock.now().timeZone(), QTimeZone::utc());
     }
 
-    // Three observers of one notification, in the order they came: the second changes the registrations the
-    // first time it runs, the third lives as long as its context object. Another notification's observer
-    // hears only its own, and goes with its context.
+    // The second of three observers changes the registrations on its first run; the third lives with its
+    // context. Another notification's observer hears only its own, and goes with its context.
     void notificationsWhileDelivering_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QStringList>("firstPost");

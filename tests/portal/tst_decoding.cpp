@@ -116,9 +116,8 @@ private Q_SLOTS:
                  std::optional<qint64>(1766939880000));
     }
 
+    // Each prefix sits in a buffer of exactly its size, so a read past the end trips the address sanitizer.
     void everyTruncationFails() {
-        // A body cut off anywhere must be rejected cleanly. Each prefix sits in a buffer of exactly its size,
-        // so a read past the end is caught by the address sanitizer.
         const QByteArray document = sample(u"trip-2025-12.json"_s).trimmed();
         for (qsizetype length = 0; length < document.size(); ++length) {
             std::vector<char> exact(document.begin(), document.begin() + length);
@@ -136,8 +135,7 @@ private Q_SLOTS:
         QFETCH(bool, connectionEnds);
         QFETCH(bool, keepsConnection);
         QFETCH(QString, problem);
-        // However the bytes are split on the way, the answer reads the same: in one piece, byte by byte,
-        // and in pieces of seven.
+        // However the bytes are split on the way, the answer reads the same.
         for (const qsizetype piece : {wire.size(), qsizetype{1}, qsizetype{7}}) {
             HttpResponseReader reader(maximumSize);
             for (qsizetype at = 0; at < wire.size(); at += piece) {
@@ -223,8 +221,7 @@ void TestDecoding::status_data() {
     row("too small to hold, exponent", R"({"speed":1e-400})", {.speed = 0.0});
     row("too small to hold, written out", "{\"speed\":0." + QByteArray(400, '0') + "1}", {.speed = 0.0});
 
-    // The parser is our own, so JSON's corners are tested here: strings as the portal escapes them here,
-    // and among the problems everything a broken or hostile body may contain.
+    // The parser is our own, so JSON's corners are ours to test: here strings, among the problems the rest.
     tzn("escaped umlaut", R"({"tzn":"Gie\u00dfen"})", u"Gießen"_s);
     tzn("raw UTF-8", "{\"tzn\":\"Gie\303\237en\"}", u"Gießen"_s);
     tzn("surrogate pair", R"({"tzn":"\ud83d\ude84"})", u"🚄"_s);
@@ -370,55 +367,42 @@ void TestDecoding::responseFraming_data() {
         QTest::newRow(name) << wire << limit << connectionEnds << QByteArray() << false << problem;
     };
 
-    ok("declared length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", "hello", true);
-    ok("exactly the limit", "HTTP/1.1 200 OK\r\nContent-length: 16\r\n\r\n1234567890abcdef",
-       "1234567890abcdef", true);
-    ok("any status, any reason", "HTTP/1.1 418 I'm a teapot\r\nContent-Length: 2\r\n\r\n{}", "{}", true);
+    const QByteArray h = "HTTP/1.1 200 OK\r\n";
+    const QByteArray chunked = h + "Transfer-Encoding: chunked\r\n\r\n";
+    const QByteArray two = "Content-Length: 2\r\n\r\n{}";
+    ok("declared length", h + "Content-Length: 5\r\n\r\nhello", "hello", true);
+    ok("exactly the limit", h + "Content-length: 16\r\n\r\n1234567890abcdef", "1234567890abcdef", true);
+    ok("any status, any reason", "HTTP/1.1 418 I'm a teapot\r\n" + two, "{}", true);
     ok("chunks with an extension and a trailer",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3;x=y\r\nhel\r\nA\r\nlo, world!\r\n0\r\nX-T: "
-       "1\r\n\r\n",
-       "hello, world!", true);
-    ok("chunks of the limit",
-       "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n0\r\n\r\n", "12345678", true);
-    ok("body until the connection ends", "HTTP/1.1 200 OK\r\n\r\nhello", "hello", false, true);
-    ok("HTTP/1.0 closes unless kept", "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\n{}", "{}", false);
-    ok("HTTP/1.0 kept alive", "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 2\r\n\r\n{}",
-       "{}", true);
-    ok("Connection: close", "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 2\r\n\r\n{}", "{}",
-       false);
-    ok("an interim answer first",
-       "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\nContent-Length: 2\r\n\r\n{}", "{}", true);
+       chunked + "3;x=y\r\nhel\r\nA\r\nlo, world!\r\n0\r\nX-T: 1\r\n\r\n", "hello, world!", true);
+    ok("chunks of the limit", chunked + "8\r\n12345678\r\n0\r\n\r\n", "12345678", true);
+    ok("body until the connection ends", h + "\r\nhello", "hello", false, true);
+    ok("HTTP/1.0 closes unless kept", "HTTP/1.0 200 OK\r\n" + two, "{}", false);
+    ok("HTTP/1.0 kept alive", "HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\n" + two, "{}", true);
+    ok("Connection: close", h + "Connection: close\r\n" + two, "{}", false);
+    ok("an interim answer first", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 404 Not Found\r\n" + two, "{}",
+       true);
     ok("no content", "HTTP/1.1 204 No Content\r\n\r\n", "", true);
     ok("bare line feeds", "HTTP/1.1 200 OK\nContent-Length: 2\n\n{}", "{}", true);
-    ok("bytes beyond the answer", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\n{}HTTP", "{}", false);
-    ok("an unknown coding runs to the end", "HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip\r\n\r\nzz", "zz",
-       false, true);
+    ok("bytes beyond the answer", h + two + "HTTP", "{}", false);
+    ok("an unknown coding runs to the end", h + "Transfer-Encoding: gzip\r\n\r\nzz", "zz", false, true);
 
+    const QString cutOff = u"Connection closed before the response was complete"_s;
     bad("not HTTP", "<html>\r\n\r\n", u"Invalid HTTP response: no status line"_s);
-    bad("cut off in the head", "HTTP/1.1 200 OK\r\nContent-Le",
-        u"Connection closed before the response was complete"_s, true);
-    bad("cut off in the body", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhel",
-        u"Connection closed before the response was complete"_s, true);
-    bad("cut off between chunks", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nhel\r\n",
-        u"Connection closed before the response was complete"_s, true);
+    bad("cut off in the head", h + "Content-Le", cutOff, true);
+    bad("cut off in the body", h + "Content-Length: 5\r\n\r\nhel", cutOff, true);
+    bad("cut off between chunks", chunked + "3\r\nhel\r\n", cutOff, true);
     bad("nothing at all", "", u"Connection closed"_s, true);
-    bad("declared one byte too many", "HTTP/1.1 200 OK\r\nContent-Length: 17\r\n\r\n",
+    bad("declared one byte too many", h + "Content-Length: 17\r\n\r\n",
         u"The response is too large (17 bytes declared"_s);
-    bad("one byte too many until the end", "HTTP/1.1 200 OK\r\n\r\n1234567890abcdefg",
+    bad("one byte too many until the end", h + "\r\n1234567890abcdefg",
         u"The response is too large (more than"_s);
-    bad("chunks one byte too many",
-        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n8\r\n12345678\r\n9\r\n",
-        u"The response is too large"_s);
-    bad("conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 3\r\n\r\n{}",
-        u"bad content length"_s);
-    bad("a length that is no number", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n",
-        u"bad content length"_s);
-    bad("a chunk size that is no number", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n",
-        u"bad chunk size"_s);
-    bad("a chunk longer than announced",
-        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n2\r\nabc\r\n0\r\n\r\n", u"chunk overruns"_s);
-    bad("a header without end", "HTTP/1.1 200 OK\r\nX: " + QByteArray(70 * 1024, 'x'),
-        u"a header is too long"_s);
+    bad("chunks one byte too many", chunked + "8\r\n12345678\r\n9\r\n", u"The response is too large"_s);
+    bad("conflicting lengths", h + "Content-Length: 3\r\n" + two, u"bad content length"_s);
+    bad("a length that is no number", h + "Content-Length: -1\r\n\r\n", u"bad content length"_s);
+    bad("a chunk size that is no number", chunked + "zz\r\n", u"bad chunk size"_s);
+    bad("a chunk longer than announced", chunked + "2\r\nabc\r\n0\r\n\r\n", u"chunk overruns"_s);
+    bad("a header without end", h + "X: " + QByteArray(70 * 1024, 'x'), u"a header is too long"_s);
 }
 
 QTEST_GUILESS_MAIN(TestDecoding)

@@ -1,6 +1,4 @@
-// The service decides when the journey counts as live, which trip a speed or a delay belongs to and which
-// stop the menu bar counts down to. These tests drive it with a scripted portal and a manual clock, so that
-// every grace period, debounce and window is hit exactly at its edge, and check what reaches a real store.
+// A scripted portal and a manual clock hit every grace period, debounce and window exactly at its edge.
 
 #include "ServiceTestSupport.h"
 #include "platform/NotificationCenter.h"
@@ -45,6 +43,14 @@ struct PriorTrip {
     bool active;
 };
 
+QList<Trip*> addTrips(Harness& h, const QList<PriorTrip>& priors) {
+    QList<Trip*> trips;
+    for (const PriorTrip& prior : priors) {
+        trips << h.addTrip(prior.train, prior.startedAgo, prior.active);
+    }
+    return trips;
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(QList<Sighting>)
@@ -58,10 +64,8 @@ class TestTrainService : public QObject {
 private Q_SLOTS:
     void initTestCase() { QLoggingCategory::setFilterRules(u"org.quendle2.Quendle2.*.debug=true"_s); }
 
-    // Connected from the first status until more than 120 s have passed since the last one, each change
-    // announced once. Before any status there is no change at all, and "never" is the greatest finite double,
-    // printed in full rather than as "inf" or in exponent form. A tick's route is applied only after its
-    // status, whatever arrives first.
+    // Connected until more than 120 s after the last status, each change announced once; "never" is printed
+    // as the greatest finite double in full. A tick's route waits for its status, whatever arrives first.
     void reachability() {
         Harness h(false);
         QSignalSpy finished(h.service.get(), &TrainService::tickFinished);
@@ -130,9 +134,8 @@ private Q_SLOTS:
         for (const std::optional<double> speed :
              {std::optional(-3.0), std::optional(qQNaN()), std::optional<double>()}) {
             h.service->apply(statusWith(true, u"WEAK"_s, 106.3, std::nullopt, std::nullopt));
-            QCOMPARE(h.service->currentSpeedKmh(), 106.3);
-            QCOMPARE(h.service->wifiQuality(), u"WEAK"_s);
-            QCOMPARE(h.service->portalConnectionFlag(), std::optional(true));
+            QVERIFY(h.service->currentSpeedKmh() == 106.3 && h.service->wifiQuality() == u"WEAK"_s &&
+                    h.service->portalConnectionFlag() == std::optional(true));
             h.service->apply(statusWith(std::nullopt, std::nullopt, speed, std::nullopt, std::nullopt));
             QCOMPARE(h.service->currentSpeedKmh(), 0.0);
             QCOMPARE(h.service->wifiQuality(), QString());
@@ -258,10 +261,7 @@ private Q_SLOTS:
         QFETCH(int, reused);
         QFETCH(QString, message);
         Harness h;
-        QList<Trip*> trips;
-        for (const PriorTrip& prior : priors) {
-            trips << h.addTrip(prior.train, prior.startedAgo, prior.active);
-        }
+        const QList<Trip*> trips = addTrips(h, priors);
         // A choice of this session, to see whether the trip's own replaces it.
         h.service->applyTripInfo(route({stop(dortmund), stop(frankfurt)}));
         h.service->selectDestination(dortmund);
@@ -305,10 +305,7 @@ private Q_SLOTS:
         QFETCH(int, adopted);
         QFETCH(QStringList, messages);
         Harness h;
-        QList<Trip*> trips;
-        for (const PriorTrip& prior : priors) {
-            trips << h.addTrip(prior.train, prior.startedAgo, prior.active);
-        }
+        const QList<Trip*> trips = addTrips(h, priors);
         h.service->start();
         QCoreApplication::processEvents();
 
@@ -340,9 +337,10 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(older->active() && newer->active());
-        QVERIFY(h.log.startingWith(u"Reconciled"_s).isEmpty());
-        QVERIFY(h.log.startingWith(u"Restarting polling timer"_s).isEmpty());
-        QVERIFY(h.log.startingWith(u"Train identifier set to"_s).isEmpty());
+        for (const QString& message :
+             {u"Reconciled"_s, u"Restarting polling timer"_s, u"Train identifier"_s}) {
+            QVERIFY2(h.log.startingWith(message).isEmpty(), qPrintable(message));
+        }
     }
 
     // Unreachable, the trip is closed for the disconnect; reachable at an unchanged speed after the previous

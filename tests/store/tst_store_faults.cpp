@@ -1,6 +1,5 @@
-// A disk that takes no writes for a while (full, or remounted read-only) must cost the user nothing: what the
-// application records meanwhile reaches the file once writing works again, the failure is told once, and
-// memory and file never disagree about which row is which.
+// A disk that takes no writes for a while must cost nothing: what is recorded meanwhile reaches the file
+// later, the failure is told once, and memory and file agree about which row is which.
 #include "StoreTestSupport.h"
 #include "platform/Log.h"
 #include "store/AppSettings.h"
@@ -27,8 +26,7 @@ QDateTime at(int minute) {
     return QDateTime(QDate(2025, 6, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60);
 }
 
-/// The store's own connection: a full disk shows up at COMMIT, when SQLite writes the log; a commit hook
-/// that says no stands in for it.
+/// A full disk shows up at COMMIT, so a refusing commit hook on the store's connection stands in for it.
 sqlite3* storeHandle() {
     for (const QString& name : QSqlDatabase::connectionNames()) {
         if (name.startsWith(u"quendle2-store-"_s)) {
@@ -91,8 +89,7 @@ private Q_SLOTS:
         StoreErrors errors;
         QSignalSpy failed(context, &ModelContext::saveFailed);
         setFault(fault);
-        // Several turns of a journey while nothing can be written: samples, a trip closed, a new trip with
-        // samples of its own, a deleted sample, the settings created.
+        // Several turns of a journey while nothing can be written.
         for (int minute = 4; minute <= 7; ++minute) {
             QVERIFY(context->insert(std::make_unique<SpeedSample>(at(minute), 100 + minute, old)));
             QCoreApplication::processEvents(); // the turn ends, and with it the attempt to save
