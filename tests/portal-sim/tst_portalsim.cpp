@@ -110,8 +110,8 @@ private Q_SLOTS:
         QTEST(next->station->name.value_or(QString()), "nextStop");
         QTEST(next->timetable->arrivalDelay.value_or(QString()), "nextArrivalDelay");
         // The first stop has no arrival and the last no departure, as on the real portal.
-        QVERIFY(!stops.front().timetable->scheduledArrivalTime.has_value());
-        QVERIFY(!stops.back().timetable->scheduledDepartureTime.has_value());
+        QVERIFY(!stops.front().timetable->scheduledArrivalTime &&
+                !stops.back().timetable->scheduledDepartureTime);
     }
 
     // The demo's clock and portal share one 30x time line, here five hours ahead as an earlier run may leave

@@ -53,11 +53,6 @@ private:
         return QTest::qWaitForWindowExposed(&window);
     }
 
-    /// Where `widget` sits in `window`'s coordinates.
-    static QRect placeIn(const QWidget* widget, const QWidget* window) {
-        return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
-    }
-
 private Q_SLOTS:
     void render() {
         Fixture f;
@@ -107,7 +102,8 @@ private Q_SLOTS:
         const qsizetype current = f.service->currentStopIndex().value_or(-1);
         QVERIFY(current > 2 && current < rows.size());
         const QWidget* routeBox = rows.at(current)->parentWidget()->parentWidget();
-        QVERIFY(routeBox->rect().contains(placeIn(rows.at(current), routeBox)));
+        QVERIFY(routeBox->rect().contains(
+            QRect(rows.at(current)->mapTo(routeBox, QPoint()), rows.at(current)->size())));
         rows.at(current - 1)->setExpanded(true);
         save(window, u"running-trip.png"_s);
 

@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
 #include <ctime>
 #include <limits>
 #include <memory>

@@ -15,8 +15,6 @@
 #include "views/StopRow.h"
 #include "views/StopsView.h"
 #include "views/TripDetailView.h"
-#include "views/TripSelection.h"
-#include "views/TripText.h"
 #include "views/ViewStyle.h"
 
 #include <QAbstractButton>
