@@ -1,5 +1,4 @@
-// The simulated portal must play a believable journey, and what it serves must pass the application's
-// own decoder: otherwise the demo and the integration tests prove nothing.
+// What the simulated portal serves must pass the application's own decoder, or the demo proves nothing.
 
 #include "PortalSimulator.h"
 #include "ScenarioClock.h"
@@ -33,9 +32,6 @@ private Q_SLOTS:
         QTest::newRow("standing at the first stop")
             << -2.0 << 0.0 << 0.0 << u"Frankfurt(Main)Hbf"_s << QString() << 0 << u"HIGH"_s << u"ICE9473"_s
             << u""_s << u"11"_s << u"HIGH MIDDLE 1020"_s << u"|"_s;
-        QTest::newRow("cruising to the airport, on time")
-            << 5.0 << 215.0 << 220.0 << u"Frankfurt(M) Flughafen Fernbf"_s << QString() << 1 << u"HIGH"_s
-            << u"ICE9473"_s << u""_s << u"11"_s << u"HIGH MIDDLE 600"_s << u"|"_s;
         QTest::newRow("standing at the airport, two minutes late to leave")
             << 12.0 << 0.0 << 0.0 << u"Frankfurt(M) Flughafen Fernbf"_s << QString() << 1 << u"HIGH"_s
             << u"ICE9473"_s << u"+2"_s << u"11"_s << u"HIGH MIDDLE 180"_s << u"|"_s;
@@ -45,9 +41,6 @@ private Q_SLOTS:
         QTest::newRow("the internet drops in five minutes")
             << 50.0 << 295.0 << 300.0 << u"Köln Messe/Deutz"_s << u"+2"_s << 2 << u"WEAK"_s << u"ICE9473"_s
             << u"+2"_s << u"12"_s << u"WEAK NO_INTERNET 300"_s << u"|"_s;
-        QTest::newRow("without internet")
-            << 56.0 << 290.0 << 300.0 << u"Köln Messe/Deutz"_s << u"+2"_s << 2 << u"NO_INTERNET"_s
-            << u"ICE9473"_s << u"+2"_s << u"12"_s << u"NO_INTERNET HIGH 240"_s << u"|"_s;
         QTest::newRow("standing in Düsseldorf, five late")
             << 95.0 << 0.0 << 0.0 << u"Düsseldorf Hbf"_s << u"+5"_s << 3 << u"HIGH"_s << u"ICE9473"_s
             << u"+5"_s << u"12"_s << u"HIGH UNSTABLE 300"_s << u"47|47"_s;
@@ -69,15 +62,7 @@ private Q_SLOTS:
         QFETCH(double, minute);
         QFETCH(double, minSpeed);
         QFETCH(double, maxSpeed);
-        QFETCH(QString, nextStop);
-        QFETCH(QString, nextArrivalDelay);
         QFETCH(int, passed);
-        QFETCH(QString, internet);
-        QFETCH(QString, tzn);
-        QFETCH(QString, dortmundDelay);
-        QFETCH(QString, kolnTrack);
-        QFETCH(QString, connectivity);
-        QFETCH(QString, reasons);
 
         PortalSimulator sim(Scenario::builtInJourney(), m_clock);
         sim.play(1.0, minute * 60);
@@ -86,22 +71,21 @@ private Q_SLOTS:
         QVERIFY2(status.ok(), qPrintable(status.ok() ? QString() : status.error().description()));
         QVERIFY2(*status.value().speed >= minSpeed && *status.value().speed <= maxSpeed,
                  qPrintable(QString::number(*status.value().speed)));
-        QCOMPARE(status.value().internet, internet);
-        QCOMPARE(status.value().tzn, tzn);
+        QTEST(status.value().internet.value_or(QString()), "internet");
+        QTEST(status.value().tzn.value_or(QString()), "tzn");
         const ICEStatus::Connectivity& forecast = *status.value().connectivity;
         QStringList states{*forecast.currentState};
         if (forecast.nextState) {
             states << *forecast.nextState << QString::number(*forecast.remainingTimeSeconds);
         }
-        QCOMPARE(states.join(u' '), connectivity);
+        QTEST(states.join(u' '), "connectivity");
 
         const auto trip = ICETripInfo::decode(sim.documentBody(PortalSimulator::Path::Trip));
         QVERIFY2(trip.ok(), qPrintable(trip.ok() ? QString() : trip.error().description()));
         const auto& stops = *trip.value().trip->stops;
         QCOMPARE(stops.size(), std::size_t{11});
-        QCOMPARE(stops.at(6).timetable->arrivalDelay, dortmundDelay);
-        QCOMPARE(stops.at(2).track->scheduled, u"11"_s);
-        QCOMPARE(stops.at(2).track->actual, kolnTrack);
+        QTEST(stops.at(6).timetable->arrivalDelay.value_or(QString()), "dortmundDelay");
+        QTEST(stops.at(2).track->actual.value_or(QString()), "kolnTrack");
         const auto codes = [](const ICETripInfo::Trip::Stop& stop) {
             QStringList list;
             for (const auto& reason :
@@ -110,7 +94,7 @@ private Q_SLOTS:
             }
             return list.join(u' ');
         };
-        QCOMPARE(codes(stops.at(5)) + u'|' + codes(stops.at(6)), reasons);
+        QTEST(codes(stops.at(5)) + u'|' + codes(stops.at(6)), "reasons");
         int passedCount = 0;
         const ICETripInfo::Trip::Stop* next = nullptr;
         for (const auto& stop : stops) {
@@ -122,22 +106,16 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(passedCount, passed);
-        if (passed < 11) {
-            QVERIFY(next != nullptr);
-            QCOMPARE(next->station->name, nextStop);
-            QCOMPARE(next->timetable->arrivalDelay.value_or(QString()), nextArrivalDelay);
-        } else {
-            QCOMPARE(stops.back().station->name, nextStop);
-            QCOMPARE(stops.back().timetable->arrivalDelay, nextArrivalDelay);
-        }
+        next = next != nullptr ? next : &stops.back(); // at the terminus, the last stop
+        QTEST(next->station->name.value_or(QString()), "nextStop");
+        QTEST(next->timetable->arrivalDelay.value_or(QString()), "nextArrivalDelay");
         // The first stop has no arrival and the last no departure, as on the real portal.
-        QVERIFY(!stops.front().timetable->scheduledArrivalTime.has_value());
-        QVERIFY(!stops.back().timetable->scheduledDepartureTime.has_value());
+        QVERIFY(!stops.front().timetable->scheduledArrivalTime &&
+                !stops.back().timetable->scheduledDepartureTime);
     }
 
-    // The demo's clock and its portal share one time line at 30x: the clock reads the instant the documents
-    // carry, it runs thirty times faster than the wall, and a stop's times stay put. Here it starts five
-    // hours ahead of the wall, where an earlier run of the demo may have left it.
+    // The demo's clock and portal share one 30x time line, here five hours ahead as an earlier run may leave
+    // it.
     void scenarioClockKeepsTheJourneysPace_data() {
         QTest::addColumn<double>("wallSeconds");
         QTest::addColumn<qint64>("journeyMs"); // since the start's instant
@@ -151,7 +129,6 @@ private Q_SLOTS:
     void scenarioClockKeepsTheJourneysPace() {
         QFETCH(double, wallSeconds);
         QFETCH(qint64, journeyMs);
-        QFETCH(qint64, remaining);
         const qint64 start = m_clock.now().toMSecsSinceEpoch() + 5 * 3'600'000;
         const SimTimeline timeline{m_clock.now().toMSecsSinceEpoch(), start, 900, 30};
         PortalSimulator sim(Scenario::builtInJourney(), m_clock);
@@ -163,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(clock.now().toMSecsSinceEpoch(), start + journeyMs);
         const auto status = ICEStatus::decode(sim.documentBody(PortalSimulator::Path::Status));
         QCOMPARE(*status.value().serverTime, start + journeyMs);
-        QCOMPARE(status.value().connectivity->remainingTimeSeconds, remaining);
+        QTEST(*status.value().connectivity->remainingTimeSeconds, "remaining");
         const auto trip = ICETripInfo::decode(sim.documentBody(PortalSimulator::Path::Trip));
         // Scheduled at scenario second 660, four minutes before the start.
         QCOMPARE(*trip.value().trip->stops->at(1).timetable->scheduledArrivalTime, start - 240'000);

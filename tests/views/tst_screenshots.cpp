@@ -1,6 +1,4 @@
-// Renders the main window over a scripted store to PNG files in the build folder, reached the way a person
-// reaches them: an empty store, a running trip with its chart and route, a past trip, the settings, a
-// narrow window, a dark desktop and a German one. The README's screenshots are these files.
+// Renders the main window to PNG files in the build folder, reached as a person would: the README's images.
 #include "ViewsTestSupport.h"
 #include "app/Translations.h"
 #include "menubar/JourneyMenu.h"
@@ -49,27 +47,23 @@ private:
         QVERIFY(QFile(path).size() > 10'000);
     }
 
-    /// Where `widget` sits in `window`'s coordinates.
-    static QRect placeIn(const QWidget* widget, const QWidget* window) {
-        return QRect(widget->mapTo(window, QPoint(0, 0)), widget->size());
+    static bool shown(QWidget& window, int width, int height) {
+        window.resize(width, height);
+        window.show();
+        return QTest::qWaitForWindowExposed(&window);
     }
 
 private Q_SLOTS:
-    void emptyStore() {
-        Fixture f;
-        ContentView window(f.environment());
-        window.resize(1040, 700);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        save(window, u"empty.png"_s);
-    }
-
     void render() {
         Fixture f;
         ModelContext* context = f.h.context();
+        {
+            ContentView empty(f.environment());
+            QVERIFY(shown(empty, 1040, 700));
+            save(empty, u"empty.png"_s);
+        }
 
-        // One journey throughout: the captured route of an ICE from Chur to Frankfurt, joined two hours
-        // before the moment shown, which lies between Basel Badischer Bahnhof and Freiburg.
+        // A captured Chur-Frankfurt route, joined two hours before the moment shown near Freiburg.
         QFile document(QStringLiteral(QUENDLE2_TEST_DATA "/trip-2025-12.json"));
         QVERIFY(document.open(QIODevice::ReadOnly));
         const ICETripInfo info = decodeTrip(document.readAll());
@@ -99,9 +93,7 @@ private Q_SLOTS:
         f.tick(reached(u"ICE 272"_s, 231), TripOutcome::success(info));
 
         ContentView window(f.environment());
-        window.resize(1040, 860);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(shown(window, 1040, 860));
         TripDetailView* detail = window.detailPane()->detailView();
         QCOMPARE(detail->trip(), running);
         QCoreApplication::processEvents();
@@ -110,7 +102,8 @@ private Q_SLOTS:
         const qsizetype current = f.service->currentStopIndex().value_or(-1);
         QVERIFY(current > 2 && current < rows.size());
         const QWidget* routeBox = rows.at(current)->parentWidget()->parentWidget();
-        QVERIFY(routeBox->rect().contains(placeIn(rows.at(current), routeBox)));
+        QVERIFY(routeBox->rect().contains(
+            QRect(rows.at(current)->mapTo(routeBox, QPoint()), rows.at(current)->size())));
         rows.at(current - 1)->setExpanded(true);
         save(window, u"running-trip.png"_s);
 
@@ -130,17 +123,14 @@ private Q_SLOTS:
         window.resize(800, 700);
         save(window, u"narrow.png"_s);
 
-        // German, settings included although their tables were first read in English above; the status
-        // item's menu too.
+        // German, settings included although their tables were first read in English above.
         const QLocale locale;
         const QLocale german(QLocale::German, QLocale::Germany);
         QLocale::setDefault(german);
         {
             const Translations translations(german);
             ContentView de(f.environment());
-            de.resize(1040, 860);
-            de.show();
-            QVERIFY(QTest::qWaitForWindowExposed(&de));
+            QVERIFY(shown(de, 1040, 860));
             de.detailPane()->detailView()->stopsView()->rows().at(current - 1)->setExpanded(true);
             save(de, u"running-trip-de.png"_s);
             QStringList shown;
@@ -164,9 +154,7 @@ private Q_SLOTS:
         QApplication::setStyle(u"Fusion"_s);
         QApplication::setPalette(darkPalette());
         ContentView dark(f.environment());
-        dark.resize(1040, 860);
-        dark.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dark));
+        QVERIFY(shown(dark, 1040, 860));
         save(dark, u"running-trip-dark.png"_s);
     }
 };

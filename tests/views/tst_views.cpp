@@ -1,5 +1,4 @@
-// The main window's widgets wired to a real store and a service on a scripted portal: the detail pane and
-// its trip, the settings record and its notifications, the destination selector, the route, the chart.
+// The main window's widgets wired to a real store and a service on a scripted portal.
 #include "ViewsTestSupport.h"
 #include "platform/NotificationCenter.h"
 #include "platform/TimeOfDayText.h"
@@ -16,8 +15,6 @@
 #include "views/StopRow.h"
 #include "views/StopsView.h"
 #include "views/TripDetailView.h"
-#include "views/TripSelection.h"
-#include "views/TripText.h"
 #include "views/ViewStyle.h"
 
 #include <QAbstractButton>
@@ -64,9 +61,7 @@ class ViewsTest : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    // A new trip is listed on top and shown; when the train changes, the running trip closes at once and the
-    // next joins the rows later in the turn: the trip first in store order, neither of them, is never built
-    // in between.
+    // When the train changes, the trip first in store order must never be built between the old and the new.
     void detailFollowsTheService() {
         Fixture f;
         Trip* old = f.h.addTrip(u"ICE 9"_s, 86400, false);
@@ -79,16 +74,12 @@ private Q_SLOTS:
         QCOMPARE(window.sidebar()->trips()->recordAt(0), running);
         // No selection: the detail shows the active trip, with its badge and the destination selector.
         TripDetailView* detail = window.detailPane()->detailView();
-        QCOMPARE(detail->trip(), running);
-        QVERIFY(detail->showsActiveBadge());
-        QVERIFY(detail->destinationSelector() != nullptr);
+        QVERIFY(detail->trip() == running && detail->showsActiveBadge() && detail->destinationSelector());
 
         NewWidgets built(window.detailPane());
         running->setActive(false);
         running->setEndDate(running->startDate().addSecs(7200));
-        QVERIFY(!detail->showsActiveBadge());
-        QVERIFY(detail->destinationSelector() == nullptr);
-        QVERIFY(detail->stopsView() != nullptr);
+        QVERIFY(!detail->showsActiveBadge() && !detail->destinationSelector() && detail->stopsView());
         QCOMPARE(detail->cards().at(0)->value(), u"2h 0m"_s);
         QCOMPARE(detail->timeTexts(), (QStringList{timeOfDayText(running->startDate()), u"\u2013"_s,
                                                    timeOfDayText(*running->endDate())}));
@@ -98,8 +89,7 @@ private Q_SLOTS:
         QCOMPARE(built.count, 1);
     }
 
-    // The live block counts on a beat and the chart follows new samples, both only while seen: minimised
-    // or hidden, they wait and catch up when back.
+    // The beat and the chart run only while seen, and catch up when back.
     void runningTripFollowsWhileSeen_data() {
         QTest::addColumn<bool>("minimise"); // else hide
         QTest::newRow("minimised") << true;
@@ -118,8 +108,7 @@ private Q_SLOTS:
         QCOMPARE(view.timeTexts().size(), 1);
         QVERIFY(!view.beat().isActive());
         view.show();
-        QVERIFY(view.beat().isActive());
-        QCOMPARE(view.beat().interval(), 10'000);
+        QVERIFY(view.beat().isActive() && view.beat().interval() == 10'000);
         f.h.clock.advance(30);
         QCOMPARE(view.cards().at(0)->value(), u"59m"_s); // nothing changed until the beat
         QVERIFY(QMetaObject::invokeMethod(const_cast<QTimer*>(&view.beat()), "timeout")); // the beat fires
@@ -138,8 +127,7 @@ private Q_SLOTS:
         QVERIFY(!view.beat().isActive());
         QCOMPARE(addSample(20), 2);
         view.showNormal();
-        QCOMPARE(view.chart()->plot().points.size(), 3);
-        QVERIFY(view.beat().isActive());
+        QVERIFY(view.chart()->plot().points.size() == 3 && view.beat().isActive());
     }
 
     void settingsView() {
@@ -156,10 +144,9 @@ private Q_SLOTS:
         for (QCheckBox* box : settings->switches()) {
             QVERIFY2(box->isChecked(), qPrintable(box->text()));
         }
-        QCOMPARE(settings->intervalSegments()->checkedId(), 0);
-        QCOMPARE(settings->reminderSegments()->checkedId(), 2);
-        QCOMPARE(posted, 0);
-        QCOMPARE(f.service->refreshInterval(), 5.0);
+        QVERIFY(settings->intervalSegments()->checkedId() == 0 &&
+                settings->reminderSegments()->checkedId() == 2);
+        QVERIFY(posted == 0 && f.service->refreshInterval() == 5.0);
         QSignalSpy handedOver(f.service, &TrainService::refreshIntervalChanged);
         // Back from the status bar: the same visit, so the interval is not handed over (and polled) again.
         window.hide();
@@ -188,15 +175,14 @@ private Q_SLOTS:
         window.showSettings();
         QCoreApplication::processEvents();
         QCOMPARE(f.h.context()->fetch<AppSettings>().value().size(), 1);
-        QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), 4);
-        QVERIFY(!window.settingsView()->switches()[4]->isChecked());
-        QVERIFY(!window.settingsView()->switches()[7]->isChecked());
-        QCOMPARE(window.settingsView()->reminderSegments()->checkedId(), 0);
-        QCOMPARE(f.service->refreshInterval(), 60.0);
-        QCOMPARE(posted, 3);
+        settings = window.settingsView();
+        QVERIFY(!settings->switches()[4]->isChecked() && !settings->switches()[7]->isChecked());
+        QVERIFY(settings->intervalSegments()->checkedId() == 4 &&
+                settings->reminderSegments()->checkedId() == 0);
+        QVERIFY(f.service->refreshInterval() == 60.0 && posted == 3);
         // A stored interval the view does not offer selects no segment, and still reaches the service.
-        window.settingsView()->settings()->setUpdateIntervalSeconds(7);
-        QCOMPARE(window.settingsView()->intervalSegments()->checkedId(), -1);
+        settings->settings()->setUpdateIntervalSeconds(7);
+        QCOMPARE(settings->intervalSegments()->checkedId(), -1);
         window.showDetailPane();
         window.showSettings();
         QCoreApplication::processEvents();
@@ -230,14 +216,12 @@ private Q_SLOTS:
         QCOMPARE(combo->currentIndex(), 0);
 
         Q_EMIT combo->activated(2);
-        QCOMPARE(f.service->selectedStopEva(), std::optional(dortmund));
-        QCOMPARE(trip->selectedStopEva(), std::optional(dortmund));
+        QVERIFY(f.service->selectedStopEva() == dortmund && trip->selectedStopEva() == dortmund);
         QCoreApplication::processEvents();
         QCOMPARE(combo->currentIndex(), 2);
 
         Q_EMIT combo->activated(0);
-        QCOMPARE(f.service->selectedStopEva(), std::nullopt);
-        QCOMPARE(trip->selectedStopEva(), std::nullopt);
+        QVERIFY(!f.service->selectedStopEva() && !trip->selectedStopEva());
 
         // The route moves on: the menu follows the stops ahead.
         f.tickRoute({stop(koeln, true), stop(dortmund, true), stop(frankfurt)});
@@ -288,8 +272,7 @@ private Q_SLOTS:
         QCOMPARE(stops.rows().at(1)->platformTexts(), QStringList{u"Pl. 3"_s});
         QCOMPARE(stops.rows().at(2)->platformTexts(), (QStringList{u"Pl. 8"_s, u"7"_s}));
 
-        // A click on the header expands the row: the portal's reasons, each once, then the newest delay
-        // first.
+        // A click on the header expands the row: the reasons, each once, then the newest delay first.
         StopRow* row = stops.rows().at(2);
         QVERIFY(QTest::qWaitForWindowExposed(&stops));
         auto* scroll = stops.findChild<QScrollArea*>();
