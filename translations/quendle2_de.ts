@@ -241,6 +241,10 @@
         <source>Delete Trip</source>
         <translation>Fahrt löschen</translation>
     </message>
+    <message>
+        <source>Export Trip…</source>
+        <translation>Fahrt exportieren …</translation>
+    </message>
 </context>
 <context>
     <name>quendle2::SpeedChartPlot</name>
@@ -310,6 +314,13 @@
     </message>
 </context>
 <context>
+    <name>quendle2::Trip</name>
+    <message>
+        <source>Unknown Train</source>
+        <translation>Unbekannter Zug</translation>
+    </message>
+</context>
+<context>
     <name>quendle2::TripDetailView</name>
     <message>
         <source>Active</source>
@@ -333,6 +344,25 @@
     </message>
 </context>
 <context>
+    <name>quendle2::TripExportDialog</name>
+    <message>
+        <source>GPX track (*.gpx)</source>
+        <translation>GPX-Track (*.gpx)</translation>
+    </message>
+    <message>
+        <source>CSV table (*.csv)</source>
+        <translation>CSV-Tabelle (*.csv)</translation>
+    </message>
+    <message>
+        <source>Export Trip</source>
+        <translation>Fahrt exportieren</translation>
+    </message>
+    <message>
+        <source>The trip could not be exported.</source>
+        <translation>Die Fahrt konnte nicht exportiert werden.</translation>
+    </message>
+</context>
+<context>
     <name>quendle2::TripListModel</name>
     <message>
         <source>%1, %2, Active</source>
@@ -344,13 +374,6 @@
     <message>
         <source>Active</source>
         <translation>Aktiv</translation>
-    </message>
-</context>
-<context>
-    <name>quendle2::Trip</name>
-    <message>
-        <source>Unknown Train</source>
-        <translation>Unbekannter Zug</translation>
     </message>
 </context>
 <context>

@@ -4,6 +4,7 @@
 #include "ScenarioClock.h"
 #include "app/AppLauncher.h"
 #include "platform/Clock.h"
+#include "platform/JourneyBusNames.h"
 #include "service/TrainService.h"
 #include "store/ModelContext.h"
 #include "store/Trip.h"
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     AppFlavor flavor;
     flavor.applicationName = QStringLiteral("quendle2-demo");
     flavor.displayName = QStringLiteral("quendle2 demo");
-    flavor.busName = QStringLiteral("org.quendle2.Quendle2Demo");
+    flavor.busName = QString::fromLatin1(JourneyBusNames::demo);
     flavor.runsWithoutDisplay = true;
     // The whole application lives on the journey's time, so that its countdowns, durations and grace periods
     // run at the pace the journey plays. The journey's instant at launch is the real one, so that recorded

@@ -1,5 +1,6 @@
 // quendle2: the application on the train's own portal.
 #include "app/AppLauncher.h"
+#include "platform/JourneyBusNames.h"
 #include "service/TrainService.h"
 
 int main(int argc, char** argv) {
@@ -7,7 +8,7 @@ int main(int argc, char** argv) {
     AppFlavor flavor;
     flavor.applicationName = QStringLiteral("quendle2");
     flavor.displayName = QStringLiteral("quendle2");
-    flavor.busName = QStringLiteral("org.quendle2.Quendle2");
+    flavor.busName = QString::fromLatin1(JourneyBusNames::application);
     flavor.preparePortal = [](QObject*, ModelContext*, QString*) -> AppFlavor::ServiceFactory {
         return [](ModelContext* context) { return new TrainService(context); };
     };

@@ -1,7 +1,13 @@
 #include "export/TripExport.h"
 
+#include "store/SpeedSample.h"
+#include "store/Trip.h"
+
 #include <QLocale>
+#include <QSaveFile>
 #include <QXmlStreamWriter>
+
+#include <algorithm>
 
 namespace quendle2::TripExport {
 
@@ -20,6 +26,33 @@ QString instant(const QDateTime& timestamp) {
 }
 
 } // namespace
+
+std::optional<Format> formatNamed(const QString& name) {
+    for (const Format format : {Format::Gpx, Format::Csv}) {
+        if (name.compare(suffix(format), Qt::CaseInsensitive) == 0) {
+            return format;
+        }
+    }
+    return std::nullopt;
+}
+
+QString suffix(Format format) {
+    return format == Format::Gpx ? QStringLiteral("gpx") : QStringLiteral("csv");
+}
+
+ExportTrip of(const Trip& trip) {
+    ExportTrip result{trip.title(), {}};
+    const QList<SpeedSample*> samples = trip.samples();
+    result.rows.reserve(samples.size());
+    for (const SpeedSample* sample : samples) {
+        result.rows.append(
+            {sample->timestamp(), sample->speedKmh(), sample->latitude(), sample->longitude()});
+    }
+    // In memory, samples stand in the order they joined the trip; a track follows the clock.
+    std::stable_sort(result.rows.begin(), result.rows.end(),
+                     [](const ExportRow& a, const ExportRow& b) { return a.timestamp < b.timestamp; });
+    return result;
+}
 
 QByteArray gpx(const ExportTrip& trip) {
     const QString gpxNs = QString::fromLatin1(gpxNamespace);
@@ -66,6 +99,18 @@ QByteArray csv(const ExportTrip& trip) {
                (row.longitude ? decimal(*row.longitude) : QString()) + QStringLiteral("\r\n");
     }
     return out.toUtf8();
+}
+
+QByteArray encode(const ExportTrip& trip, Format format) {
+    return format == Format::Gpx ? gpx(trip) : csv(trip);
+}
+
+QString save(const QString& filePath, const QByteArray& bytes) {
+    QSaveFile file(filePath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        return QStringLiteral("%1: %2").arg(filePath, file.errorString());
+    }
+    return {};
 }
 
 } // namespace quendle2::TripExport

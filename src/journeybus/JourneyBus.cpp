@@ -1,6 +1,7 @@
 #include "journeybus/JourneyBus.h"
 
 #include "menubar/StatusBarManager.h"
+#include "platform/JourneyBusNames.h"
 #include "service/AppStore.h"
 #include "service/TrainService.h"
 
@@ -26,6 +27,7 @@ class JourneyBusAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(QString Delay READ delay)
     Q_PROPERTY(QString Platform READ platform)
     Q_PROPERTY(QString TripId READ tripId)
+    Q_PROPERTY(QStringList NextStops READ nextStops)
 
 public:
     explicit JourneyBusAdaptor(JourneyBus* bus)
@@ -43,6 +45,7 @@ public:
     QString delay() const { return m_bus->state().delay; }
     QString platform() const { return m_bus->state().platform; }
     QString tripId() const { return m_bus->state().tripId; }
+    QStringList nextStops() const { return m_bus->state().nextStops; }
 
 public Q_SLOTS:
     // Queued: the window must not open inside the bus's delivery of the call.
@@ -52,7 +55,7 @@ public Q_SLOTS:
 
     void SelectDestination(const QString& eva) {
         if (!m_bus->selectDestination(eva)) {
-            m_bus->sendErrorReply(JourneyBus::unknownStopError(),
+            m_bus->sendErrorReply(QString::fromLatin1(JourneyBusNames::unknownStopError),
                                   QStringLiteral("%1 is not a stop ahead on this journey").arg(eva));
         }
     }
@@ -61,17 +64,13 @@ private:
     JourneyBus* m_bus;
 };
 
-QString JourneyBus::objectPath() {
-    return QStringLiteral("/org/quendle2/Quendle2");
+namespace {
+
+QString objectPath() {
+    return QString::fromLatin1(JourneyBusNames::objectPath);
 }
 
-QString JourneyBus::interfaceName() {
-    return QStringLiteral("org.quendle2.Quendle2.Journey");
-}
-
-QString JourneyBus::unknownStopError() {
-    return QStringLiteral("org.quendle2.Quendle2.Error.UnknownStop");
-}
+} // namespace
 
 JourneyBus::JourneyBus(AppStore* store, StatusBarManager* manager, QObject* parent)
     : QObject(parent)
@@ -140,7 +139,7 @@ void JourneyBus::update(const QString& title) {
     }
     QDBusMessage signal = QDBusMessage::createSignal(
         objectPath(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
-    signal << interfaceName() << changedValues << QStringList();
+    signal << QString::fromLatin1(JourneyBusNames::interface) << changedValues << QStringList();
     m_connection.send(signal);
 }
 

@@ -13,16 +13,12 @@ class AppStore;
 class JourneyBusAdaptor;
 class StatusBarManager;
 
-/// The journey on the session bus (org.quendle2.Quendle2.Journey at /org/quendle2/Quendle2), following the
-/// status bar manager: after each rebuild, one PropertiesChanged with the values that changed.
+/// The journey on the session bus (`JourneyBusNames`: org.quendle2.Quendle2.Journey at
+/// /org/quendle2/Quendle2), following the status bar manager: after each rebuild, one PropertiesChanged with
+/// the values that changed.
 class JourneyBus final : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
-    static QString objectPath();
-    static QString interfaceName();
-    /// The error a destination that is not ahead is refused with.
-    static QString unknownStopError();
-
     /// Both are held weakly; without a manager the state stays as it was last seen.
     JourneyBus(AppStore* store, StatusBarManager* manager, QObject* parent = nullptr);
     ~JourneyBus() override;

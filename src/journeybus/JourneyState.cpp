@@ -1,5 +1,6 @@
 #include "journeybus/JourneyState.h"
 
+#include "menubar/JourneyMenu.h"
 #include "service/TrainService.h"
 #include "store/StoreValues.h"
 #include "store/Trip.h"
@@ -26,6 +27,10 @@ JourneyState JourneyState::of(const TrainService* service, const QString& title)
         state.delay = stop->arrivalDelayText.value_or(QString());
         state.platform = stop->platform.current().value_or(QString());
     }
+    const auto& ahead = service->upcomingStops();
+    for (std::size_t i = 0; i < ahead.size() && i < journeyMenuStops; ++i) {
+        state.nextStops.append(journeyStopLabel(ahead[i]));
+    }
     if (const Trip* trip = service->currentTrip()) {
         // The text the store file holds, so that a reader can find the trip there.
         state.tripId = StoreValues::fromUuid(trip->id()).toString();
@@ -46,6 +51,7 @@ QVariantMap JourneyState::properties() const {
         {QStringLiteral("Delay"), delay},
         {QStringLiteral("Platform"), platform},
         {QStringLiteral("TripId"), tripId},
+        {QStringLiteral("NextStops"), nextStops},
     };
 }
 

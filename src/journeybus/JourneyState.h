@@ -22,6 +22,8 @@ struct JourneyState {
     QString delay;
     QString platform;
     QString tripId;
+    /// The stops ahead as the menu lists them ("14:32 Hamburg Hbf +3 · Pl. 8"), for tooltips.
+    QStringList nextStops;
 
     /// `title` is the status item's, taken as it is so that both always agree. No service, no journey.
     static JourneyState of(const TrainService* service, const QString& title);

@@ -3,6 +3,7 @@
 #include "store/LiveQueryModel.h"
 #include "store/ModelContext.h"
 #include "store/Trip.h"
+#include "views/TripExportDialog.h"
 #include "views/TripListModel.h"
 #include "views/TripListView.h"
 #include "views/TripRowDelegate.h"
@@ -100,15 +101,16 @@ bool SidebarView::showsEmptyText() const {
 }
 
 QStringList SidebarView::contextMenuEntries(const Trip* trip) {
-    // A running trip is still being written to; it can go only once the service has closed it.
-    if (trip == nullptr || trip->active()) {
+    if (trip == nullptr) {
         return {};
     }
-    return {tr("Delete Trip")};
+    // A running trip is still being written to; it can go only once the service has closed it.
+    return trip->active() ? QStringList{tr("Export Trip…")}
+                          : QStringList{tr("Export Trip…"), tr("Delete Trip")};
 }
 
 void SidebarView::deleteTrip(Trip* trip) {
-    if (contextMenuEntries(trip).isEmpty()) {
+    if (!contextMenuEntries(trip).contains(tr("Delete Trip"))) {
         return;
     }
     if (m_selection->tripID() == trip->id()) {
@@ -157,9 +159,20 @@ void SidebarView::showContextMenu(const QPoint& position) {
         return;
     }
     QMenu menu(this);
-    QAction* remove = menu.addAction(ViewIcons::deleteTrip(), tr("Delete Trip"));
+    QAction* exportTrip = menu.addAction(ViewIcons::exportTrip(), tr("Export Trip…"));
+    QAction* remove = nullptr;
+    if (!trip->active()) {
+        menu.addSeparator();
+        remove = menu.addAction(ViewIcons::deleteTrip(), tr("Delete Trip"));
+    }
     QPointer<Trip> target(trip);
-    if (menu.exec(m_list->viewport()->mapToGlobal(position)) == remove && target) {
+    QAction* chosen = menu.exec(m_list->viewport()->mapToGlobal(position));
+    if (!target || chosen == nullptr) {
+        return;
+    }
+    if (chosen == exportTrip) {
+        TripExportDialog::run(*target, window());
+    } else if (chosen == remove) {
         deleteTrip(target);
     }
 }

@@ -14,6 +14,10 @@ QIcon settings() {
     return QIcon(u":/views/icons/settings.svg"_s);
 }
 
+QIcon exportTrip() {
+    return QIcon::fromTheme(u"document-save-as"_s);
+}
+
 QIcon deleteTrip() {
     return QIcon::fromTheme(u"user-trash"_s, QIcon(u":/views/icons/trash.svg"_s));
 }

@@ -12,6 +12,8 @@
 #include <QDBusVariant>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
@@ -38,6 +40,7 @@ QString itemService(const QString& registration) {
 struct StoreCounts {
     qint64 trips = 0;
     qint64 samples = 0;
+    qint64 positioned = 0;
     QString integrity;
     QStringList speeds; // every sample's, oldest first
 };
@@ -50,11 +53,12 @@ StoreCounts readStore(const QString& path) {
         db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
         if (db.open()) {
             QSqlQuery query(db);
-            if (query.exec(
-                    u"SELECT COUNT(DISTINCT t.pk), COUNT(s.pk) FROM Trip t JOIN SpeedSample s ON s.trip = t.pk"_s) &&
+            if (query.exec(u"SELECT COUNT(DISTINCT t.pk), COUNT(s.pk), COUNT(s.latitude) FROM Trip t "
+                           u"JOIN SpeedSample s ON s.trip = t.pk"_s) &&
                 query.next()) {
                 counts.trips = query.value(0).toLongLong();
                 counts.samples = query.value(1).toLongLong();
+                counts.positioned = query.value(2).toLongLong();
             }
             if (query.exec(u"PRAGMA integrity_check"_s) && query.next()) {
                 counts.integrity = query.value(0).toString();
@@ -99,6 +103,22 @@ private:
         QVERIFY2(demo.waitForStarted(), qPrintable(demo.errorString()));
     }
     void startDemo(QProcess& demo) { startDemo(demo, environment()); }
+
+    struct ToolRun {
+        int exitCode = -1;
+        QByteArray output;
+        QString errors;
+    };
+    /// quendle2-status, run to its end.
+    ToolRun status(const QStringList& arguments) const {
+        QProcess tool;
+        tool.setProcessEnvironment(environment());
+        tool.start(QStringLiteral(QUENDLE2_STATUS), arguments);
+        tool.waitForFinished(15'000);
+        return {tool.exitCode(), tool.readAllStandardOutput().trimmed(),
+                QString::fromUtf8(tool.readAllStandardError())};
+    }
+    static QJsonObject jsonLine(const QByteArray& line) { return QJsonDocument::fromJson(line).object(); }
 
     /// Reads lines of `process`'s standard output until one starts with `prefix`.
     static std::optional<QString> awaitLine(QProcess& process, const QString& prefix, int timeoutMs) {
@@ -164,27 +184,43 @@ private Q_SLOTS:
             message.setArguments(arguments);
             return bus.call(message);
         };
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            (label =
-                 QDBusReply<QDBusVariant>(call(u"/StatusNotifierItem"_s, u"org.freedesktop.DBus.Properties"_s,
-                                               u"Get"_s, {itemInterface, u"XAyatanaLabel"_s}))
-                     .value()
-                     .variant()
-                     .toString(),
-             journey.match(label).hasMatch()),
-            qPrintable(u"label: "_s + label), 30'000);
-        // Scripts read the very title the panel shows; both are read afresh until a tick leaves them alone.
-        const auto get = [&](const QString& owner, const QString& path, const QString& interface,
-                             const QString& name) {
-            QDBusMessage m =
-                QDBusMessage::createMethodCall(owner, path, u"org.freedesktop.DBus.Properties"_s, u"Get"_s)
-                << interface << name;
-            return QDBusReply<QDBusVariant>(bus.call(m)).value().variant().toString();
+        const auto readLabel = [&call] {
+            return QDBusReply<QDBusVariant>(call(u"/StatusNotifierItem"_s,
+                                                 u"org.freedesktop.DBus.Properties"_s, u"Get"_s,
+                                                 {itemInterface, u"XAyatanaLabel"_s}))
+                .value()
+                .variant()
+                .toString();
         };
-        QTRY_COMPARE_WITH_TIMEOUT(get(u"org.quendle2.Quendle2Demo"_s, u"/org/quendle2/Quendle2"_s,
-                                      u"org.quendle2.Quendle2.Journey"_s, u"Title"_s),
-                                  get(service, u"/StatusNotifierItem"_s, itemInterface, u"XAyatanaLabel"_s),
-                                  10'000);
+        QTRY_VERIFY2_WITH_TIMEOUT((label = readLabel(), journey.match(label).hasMatch()),
+                                  qPrintable(u"label: "_s + label), 30'000);
+
+        // Scripts and bars read the very title the panel shows; both are read afresh until a tick leaves
+        // them alone.
+        QTRY_COMPARE_WITH_TIMEOUT(QString::fromUtf8(status({u"--demo"_s}).output), readLabel(), 10'000);
+        const QJsonObject properties = jsonLine(status({u"--demo"_s, u"--json"_s}).output);
+        QCOMPARE(properties.size(), 12);
+        QCOMPARE(properties.value(u"TrainIdentifier"_s).toString(), u"ICE 9473"_s);
+        const QJsonObject waybar = jsonLine(status({u"--demo"_s, u"--waybar"_s}).output);
+        QCOMPARE(waybar.keys(), (QStringList{u"alt"_s, u"class"_s, u"text"_s, u"tooltip"_s}));
+        QCOMPARE(waybar.value(u"class"_s).toString(), u"connected"_s);
+        // The train, the stops ahead, the Wi-Fi.
+        const QStringList tooltip = waybar.value(u"tooltip"_s).toString().split(u'\n');
+        QVERIFY2(tooltip.size() >= 3 && tooltip.first() == u"ICE 9473"_s, qPrintable(tooltip.join(u" | "_s)));
+        // The Waybar module of the README: a new line as soon as the title moves on.
+        QProcess follow;
+        follow.setProcessEnvironment(environment());
+        follow.start(QStringLiteral(QUENDLE2_STATUS), {u"--demo"_s, u"--waybar"_s, u"--follow"_s});
+        const std::optional<QString> firstLine = awaitLine(follow, u"{"_s, 10'000);
+        QVERIFY(firstLine);
+        const QString firstTitle = jsonLine(firstLine->toUtf8()).value(u"text"_s).toString();
+        QVERIFY2(journey.match(firstTitle).hasMatch(), qPrintable(*firstLine));
+        QString nextTitle = firstTitle;
+        for (std::optional<QString> line;
+             nextTitle == firstTitle && (line = awaitLine(follow, u"{"_s, 30'000));) {
+            nextTitle = jsonLine(line->toUtf8()).value(u"text"_s).toString();
+        }
+        QVERIFY2(nextTitle != firstTitle && journey.match(nextTitle).hasMatch(), qPrintable(nextTitle));
 
         // The menu is the journey at a glance, headed by the train and where it runs to.
         registerDBusMenuTypes();
@@ -238,6 +274,28 @@ private Q_SLOTS:
         QCOMPARE(after.integrity, u"ok"_s);
         QCOMPARE(after.trips, 1);
         QVERIFY(after.samples >= running.samples);
+
+        // A follower sees the application go, says so and ends; a new look finds nothing running.
+        QVERIFY(awaitLine(follow, u"{\"alt\":\"disconnected\""_s, 10'000));
+        QVERIFY(follow.waitForFinished(10'000));
+        QCOMPARE(follow.exitCode(), 0);
+        const ToolRun gone = status({u"--demo"_s});
+        QCOMPARE(gone.exitCode, 1);
+        QCOMPARE(gone.errors.trimmed(), u"quendle2 is not running"_s);
+
+        // The demo's trip as GPX: every sample with a position is a track point.
+        const QString gpx = m_home.filePath(u"trip.gpx"_s);
+        QCOMPARE(status({u"--demo"_s, u"export"_s, u"latest"_s, u"--format"_s, u"gpx"_s, u"--output"_s, gpx})
+                     .exitCode,
+                 0);
+        QVERIFY(after.positioned > 0);
+        QProcess gpsbabel;
+        gpsbabel.start(u"gpsbabel"_s,
+                       {u"-t"_s, u"-i"_s, u"gpx"_s, u"-f"_s, gpx, u"-o"_s, u"unicsv"_s, u"-F"_s, u"-"_s});
+        QVERIFY2(gpsbabel.waitForFinished(30'000) && gpsbabel.exitCode() == 0,
+                 gpsbabel.readAllStandardError().constData());
+        QCOMPARE(gpsbabel.readAllStandardOutput().trimmed().count('\n'),
+                 after.positioned); // a header, then the points
         watcher.kill();
         watcher.waitForFinished();
     }
