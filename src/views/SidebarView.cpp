@@ -171,7 +171,7 @@ void SidebarView::showContextMenu(const QPoint& position) {
         return;
     }
     if (chosen == exportTrip) {
-        TripExportDialog::run(*target, window());
+        TripExportDialog::run(target, window());
     } else if (chosen == remove) {
         deleteTrip(target);
     }

@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QStandardPaths>
 
@@ -40,26 +41,39 @@ QString suggestedFileName(const Trip& trip) {
     return name.trimmed() + QStringLiteral(".gpx");
 }
 
-void run(const Trip& trip, QWidget* parent) {
+void run(const Trip* trip, QWidget* parent) {
+    if (trip == nullptr) {
+        return;
+    }
     const QString gpx = Text::tr("GPX track (*.gpx)");
     const QString csv = Text::tr("CSV table (*.csv)");
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QDir(folder).exists()) {
         folder = QDir::homePath();
     }
-    QString filter = gpx;
-    QString path = QFileDialog::getSaveFileName(parent, Text::tr("Export Trip"),
-                                                QDir(folder).filePath(suggestedFileName(trip)),
-                                                gpx + QStringLiteral(";;") + csv, &filter);
-    if (path.isEmpty()) {
+    QFileDialog dialog(parent, Text::tr("Export Trip"), folder);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilters({gpx, csv});
+    dialog.selectFile(suggestedFileName(*trip));
+    const auto suffixOf = [&csv](const QString& filter) {
+        return filter == csv ? QStringLiteral("csv") : QStringLiteral("gpx");
+    };
+    // Another type changes the name's suffix with it, so that the name and the content agree.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        const QStringList chosen = dialog.selectedFiles();
+        if (chosen.size() == 1 && TripExport::formatNamed(QFileInfo(chosen.first()).suffix())) {
+            dialog.selectFile(QFileInfo(chosen.first()).completeBaseName() + u'.' + suffixOf(filter));
+        }
+    });
+    const QPointer<const Trip> guard(trip);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty() || !guard) {
         return;
     }
-    // The filter the user picked decides the format when the name does not say it.
-    const QString wanted = filter == csv ? QStringLiteral("csv") : QStringLiteral("gpx");
+    QString path = dialog.selectedFiles().first();
     if (!TripExport::formatNamed(QFileInfo(path).suffix())) {
-        path += u'.' + wanted;
+        path += u'.' + suffixOf(dialog.selectedNameFilter());
     }
-    if (const QString error = exportTo(trip, path); !error.isEmpty()) {
+    if (const QString error = exportTo(*guard, path); !error.isEmpty()) {
         QMessageBox::warning(parent, Text::tr("Export Trip"),
                              Text::tr("The trip could not be exported.") + u'\n' + error);
     }
