@@ -1,6 +1,7 @@
-// `quendle2-status export`: trips read from a store file without writing it, exported, and read back by
-// programs that did not write them.
+// quendle2-status: its lines for bars, and `export`: trips read from a store file without writing it,
+// exported, and read back by programs that did not write them.
 
+#include "StatusLine.h"
 #include "export/TripExport.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -158,6 +160,47 @@ private Q_SLOTS:
                                             .split('\n');
         QTEST(int(lines.size()) - 1, "points");
         QTEST(QString::fromUtf8(lines.value(1).trimmed()).section(u',', 1).replace(u',', u'|'), "firstPoint");
+    }
+
+    void statusLines_data() {
+        QTest::addColumn<bool>("running");
+        QTest::addColumn<bool>("connected");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("waybar");
+
+        QTest::newRow("a journey, markup in names")
+            << true << true << u"\U0001F684 0 km/h <5m> & more"_s
+            << u"{\"alt\":\"connected\",\"class\":\"connected\",\"text\":\"\U0001F684 0 km/h &lt;5m&gt; "
+               u"&amp; more\","
+               u"\"tooltip\":\"ICE 1\\n14:32 A &amp; B\\nWi-Fi: HIGH\"}"_s;
+        QTest::newRow("disconnected")
+            << true << false << u"Disconnected"_s
+            << u"{\"alt\":\"disconnected\",\"class\":\"disconnected\",\"text\":\"Disconnected\",\"tooltip\":"
+               u"\"Disconnected\"}"_s;
+        QTest::newRow("not running")
+            << false << false << u"Disconnected"_s
+            << u"{\"alt\":\"disconnected\",\"class\":\"disconnected\",\"text\":\"Disconnected\",\"tooltip\":"
+               u"\"quendle2 is not running\"}"_s;
+    }
+
+    void statusLines() {
+        QFETCH(bool, running);
+        QFETCH(bool, connected);
+        QFETCH(QString, title);
+        const QVariantMap journey{{u"Title"_s, title},
+                                  {u"Connected"_s, connected},
+                                  {u"TrainIdentifier"_s, u"ICE 1"_s},
+                                  {u"NextStops"_s, QStringList{u"14:32 A & B"_s}},
+                                  {u"Wifi"_s, u"HIGH"_s}};
+        const auto line = [&](status::LineStyle style) {
+            return status::statusLine(style, running ? std::optional(journey) : std::nullopt);
+        };
+        QCOMPARE(QString::fromUtf8(line(status::LineStyle::Title)), title);
+        QTEST(QString::fromUtf8(line(status::LineStyle::Waybar)), "waybar");
+        // Scripts find every property, also while nothing runs.
+        const QJsonObject json = QJsonDocument::fromJson(line(status::LineStyle::Json)).object();
+        QCOMPARE(json.value(u"Connected"_s).toBool(), connected);
+        QCOMPARE(json.size(), running ? journey.size() : 12);
     }
 
     void usageErrors_data() {

@@ -55,12 +55,15 @@ QByteArray statusLine(LineStyle style, const std::optional<QVariantMap>& running
     case LineStyle::Json:
         return QJsonDocument(QJsonObject::fromVariantMap(journey)).toJson(QJsonDocument::Compact);
     case LineStyle::Waybar: {
+        // Waybar reads both as Pango markup, and its `escape` covers only the text in older releases (Debian
+        // 12's among them): a station named with "&" would blank the tooltip. Escaped here, both show as
+        // they are in every release, with `escape` left off.
         const QString state = journey.value(QStringLiteral("Connected")).toBool()
                                   ? QStringLiteral("connected")
                                   : QStringLiteral("disconnected");
         const QJsonObject line{
-            {QStringLiteral("text"), journey.value(QStringLiteral("Title")).toString()},
-            {QStringLiteral("tooltip"), tooltip(journey, running.has_value())},
+            {QStringLiteral("text"), journey.value(QStringLiteral("Title")).toString().toHtmlEscaped()},
+            {QStringLiteral("tooltip"), tooltip(journey, running.has_value()).toHtmlEscaped()},
             {QStringLiteral("class"), state},
             {QStringLiteral("alt"), state},
         };

@@ -10,7 +10,7 @@ namespace quendle2::status {
 enum class LineStyle {
     Title,  ///< the status item's title, as the panel shows it
     Json,   ///< every property of the journey, under its D-Bus name
-    Waybar, ///< Waybar's custom module: text, tooltip, class and alt
+    Waybar, ///< Waybar's custom module: text and tooltip as escaped Pango markup, class and alt
 };
 
 /// The journey's properties (as the D-Bus interface names them) as one line of `style`, without the line
