@@ -3,6 +3,7 @@
 // of the event-loop turn. The network itself is left out: it runs off the thread's critical path.
 
 #include "BenchSupport.h"
+#include "journeybus/JourneyState.h"
 #include "menubar/JourneyMenu.h"
 #include "notify/JourneyNotices.h"
 #include "platform/ManualClock.h"
@@ -240,7 +241,9 @@ void tickPhases(benchmark::State& state) {
     std::vector<qint64> stops;
     std::vector<qint64> commit;
     std::vector<qint64> menu;
+    std::vector<qint64> bus;
     JourneyNotices notices;
+    JourneyState published;
     QElapsedTimer timer;
     for (auto _ : state) {
         nextTick(f);
@@ -261,18 +264,25 @@ void tickPhases(benchmark::State& state) {
         benchmark::DoNotOptimize(composeJourneyMenu(JourneySnapshot::of(*f.service), now));
         benchmark::DoNotOptimize(notices.update(NoticeSnapshot::of(*f.service), NoticeSettings{}, now));
         const qint64 composed = timer.nsecsElapsed();
+        // What the journey's D-Bus interface adds: its values, and the names that changed.
+        JourneyState next = JourneyState::of(f.service.get(), QStringLiteral("title"));
+        benchmark::DoNotOptimize(changedProperties(published, next));
+        published = std::move(next);
+        const qint64 toBus = timer.nsecsElapsed();
         QCoreApplication::processEvents();
         const qint64 committed = timer.nsecsElapsed();
         decode.push_back(decoded);
         status.push_back(appliedStatus - decoded);
         stops.push_back(appliedStops - appliedStatus);
         menu.push_back(composed - appliedStops);
-        commit.push_back(committed - composed);
+        bus.push_back(toBus - composed);
+        commit.push_back(committed - toBus);
     }
     state.counters["decode_us"] = medianMicroseconds(decode);
     state.counters["apply_status_us"] = medianMicroseconds(status);
     state.counters["apply_trip_us"] = medianMicroseconds(stops);
     state.counters["menu_and_notices_us"] = medianMicroseconds(menu);
+    state.counters["journey_bus_us"] = medianMicroseconds(bus);
     state.counters["commit_us"] = medianMicroseconds(commit);
 }
 
