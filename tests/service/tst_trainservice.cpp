@@ -95,8 +95,7 @@ private Q_SLOTS:
         QCOMPARE(h.log.startingWith(u"Reachability state changed"_s), (QStringList{up, down, up}));
     }
 
-    // A damaged settings row may hold any number: the timer never runs faster than once a second (a 0 ms
-    // timer would overlap ticks and requests) and never overflows.
+    // A damaged settings row may hold any number: the timer never runs faster than 1 s, nor overflows.
     void refreshIntervalRestartsTimerEvenWhenUnchanged_data() {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<int>("milliseconds");
@@ -218,8 +217,7 @@ private Q_SLOTS:
             QCOMPARE(h.service->currentTrip() == old.data(), !last);
             QCOMPARE(old->active(), !last);
             if (last) {
-                // Closed when the change is committed, not when it was first seen; the confirming status
-                // was still measured on the old train.
+                // Closed at the commit; the confirming status was still measured on the old train.
                 QCOMPARE(old->endDate(), std::optional(h.clock.now()));
                 QCOMPARE(old->latestSample()->timestamp(), h.clock.now());
                 QCOMPARE(old->latestSample()->speedKmh(), speed);
