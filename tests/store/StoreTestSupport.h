@@ -66,8 +66,7 @@ public:
 
     bool exec(const QString& sql) { return run(sql).isActive(); }
 
-    /// The first column of the first row. The statement ends before this returns, so the next read takes a
-    /// fresh snapshot of the file.
+    /// The first column of the first row; the statement ends here, so the next read sees the file afresh.
     QVariant scalar(const QString& sql) {
         QSqlQuery query = run(sql);
         return query.next() ? query.value(0) : QVariant();

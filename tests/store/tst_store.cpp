@@ -262,8 +262,7 @@ private Q_SLOTS:
         QSignalSpy linkEmptied(snapshots[0], &StopSnapshot::tripChanged);
         QSignalSpy otherLink(snapshots[2], &StopSnapshot::tripChanged);
         context()->deleteRecord(doomed);
-        QVERIFY(std::all_of(doomedSamples.begin(), doomedSamples.end(),
-                            [](const SpeedSample* sample) { return sample->isDeleted(); }));
+        QVERIFY(std::ranges::all_of(doomedSamples, &PersistentModel::isDeleted));
         QCOMPARE(sampleGone.count(), 1);
         QCOMPARE(kept->sampleCount(), 1);
         QCOMPARE(fetchAll<SpeedSample>(context()), QList<SpeedSample*>{keptSample});
