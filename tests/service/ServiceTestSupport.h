@@ -137,8 +137,7 @@ inline TripOutcome noRoute() {
     return TripOutcome::success(ICETripInfo{});
 }
 
-/// Collects the service's messages while it lives; everything else goes on to the test's own output. Two
-/// captures may live at once (two harnesses): the handler is installed by the first and removed by the last.
+/// Collects the service's messages; of two live captures the first installs the handler, the last removes it.
 class LogCapture {
 public:
     LogCapture() {

@@ -64,8 +64,7 @@ class TestTrainService : public QObject {
 private Q_SLOTS:
     void initTestCase() { QLoggingCategory::setFilterRules(u"org.quendle2.Quendle2.*.debug=true"_s); }
 
-    // Connected until more than 120 s after the last status, each change announced once; "never" is printed
-    // as the greatest finite double in full. A tick's route waits for its status, whatever arrives first.
+    // Connected until 120 s after the last status, each change told once; a route waits for its status.
     void reachability() {
         Harness h(false);
         QSignalSpy finished(h.service.get(), &TrainService::tickFinished);
@@ -95,8 +94,7 @@ private Q_SLOTS:
         QCOMPARE(h.log.startingWith(u"Reachability state changed"_s), (QStringList{up, down, up}));
     }
 
-    // A damaged settings row may hold any number: the timer never runs faster than once a second (a 0 ms
-    // timer would overlap ticks and requests) and never overflows.
+    // A damaged settings row may hold any number: the timer never runs faster than 1 s, nor overflows.
     void refreshIntervalRestartsTimerEvenWhenUnchanged_data() {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<int>("milliseconds");
@@ -218,8 +216,7 @@ private Q_SLOTS:
             QCOMPARE(h.service->currentTrip() == old.data(), !last);
             QCOMPARE(old->active(), !last);
             if (last) {
-                // Closed when the change is committed, not when it was first seen; the confirming status
-                // was still measured on the old train.
+                // Closed at the commit; the confirming status was still measured on the old train.
                 QCOMPARE(old->endDate(), std::optional(h.clock.now()));
                 QCOMPARE(old->latestSample()->timestamp(), h.clock.now());
                 QCOMPARE(old->latestSample()->speedKmh(), speed);
@@ -343,8 +340,7 @@ private Q_SLOTS:
         }
     }
 
-    // Unreachable, the trip is closed for the disconnect; reachable at an unchanged speed after the previous
-    // run's recent sample, this run has none of its own yet and it is closed for inactivity.
+    // The previous run's sample is not this run's: the trip closes for inactivity, or for the disconnect.
     void tripAdoptedAtStartClosedInFirstTick() {
         for (const bool reachable : {false, true}) {
             Harness h;

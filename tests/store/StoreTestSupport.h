@@ -64,27 +64,23 @@ public:
 
     bool isOpen() const { return m_open; }
 
-    bool exec(const QString& sql) {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        if (!query.exec(sql)) {
-            qWarning().noquote() << sql << query.lastError().text();
-            return false;
-        }
-        return true;
-    }
+    bool exec(const QString& sql) { return run(sql).isActive(); }
 
-    /// The first column of the first row. The statement ends before this returns, so the next read takes a
-    /// fresh snapshot of the file.
+    /// The first column of the first row; the statement ends here, so the next read sees the file afresh.
     QVariant scalar(const QString& sql) {
-        QSqlQuery query(QSqlDatabase::database(m_name, false));
-        if (!query.exec(sql)) {
-            qWarning().noquote() << sql << query.lastError().text();
-            return {};
-        }
+        QSqlQuery query = run(sql);
         return query.next() ? query.value(0) : QVariant();
     }
 
 private:
+    QSqlQuery run(const QString& sql) {
+        QSqlQuery query(QSqlDatabase::database(m_name, false));
+        if (!query.exec(sql)) {
+            qWarning().noquote() << sql << query.lastError().text();
+        }
+        return query;
+    }
+
     QString m_name;
     bool m_open = false;
 };
