@@ -1,5 +1,4 @@
-// The menu-bar title and the status item's behaviour: what the traveller reads at a glance, and what a click
-// does. The title is compared as exact UTF-8, symbols and spaces included.
+// The menu-bar title (as exact UTF-8), the journey menu and what a click on the status item does.
 
 #include "RecordingStatusItem.h"
 #include "menubar/ClickDecision.h"
@@ -159,13 +158,8 @@ private Q_SLOTS:
         const auto along = [](int count, std::optional<QString> chosen) {
             JourneySnapshot snapshot{true, u"ICE 1"_s, {}, 1000, {}, {}, std::move(chosen), {}};
             for (int i = 0; i < count; ++i) {
-                snapshot.upcomingStops.push_back({QUuid::createUuid(),
-                                                  QString::number(i),
-                                                  u"S%1"_s.arg(i),
-                                                  {},
-                                                  {},
-                                                  u""_s,
-                                                  false,
+                snapshot.upcomingStops.push_back({QUuid::createUuid(), QString::number(i), u"S%1"_s.arg(i),
+                                                  std::nullopt, std::nullopt, u""_s, false,
                                                   StopPlatform{u""_s, u"7"_s}});
             }
             return snapshot;

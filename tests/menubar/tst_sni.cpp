@@ -1,5 +1,4 @@
-// The StatusNotifierItem and its menu as a desktop panel meets them: on a private bus, found through a
-// watcher, with every call, property read and signal travelling over the wire from another connection.
+// The StatusNotifierItem and its menu as a panel meets them: over a private bus, from another connection.
 
 #include "CapturedJourney.h"
 #include "FakeStatusNotifierWatcher.h"
@@ -53,8 +52,7 @@ public Q_SLOTS:
     }
 };
 
-/// Members of one interface as introspection describes them, sorted: "Method(in) -> out", "Signal(args)",
-/// "Property type".
+/// An interface's members as introspected, sorted: "Method(in) -> out", "Signal(args)", "Property type".
 QStringList introspectedMembers(const QString& xml, const QString& interface) {
     static const QRegularExpression member(
         u"<(method|signal|property) name=\"(\\w+)\"(?: type=\"([^\"]+)\")?[^>]*?(?:/>|>(.*?)</\\1>)"_s,
@@ -93,10 +91,8 @@ private Q_SLOTS:
         }
         QString error;
         QVERIFY2(m_bus.start(&error), qPrintable(error));
-        // Data folders without the installed icon, and a cache of the test's own.
-        qputenv("XDG_DATA_DIRS", m_home.filePath(u"data"_s).toUtf8());
+        qputenv("XDG_DATA_DIRS", m_home.filePath(u"data"_s).toUtf8()); // no installed icon
         qputenv("XDG_CACHE_HOME", m_home.filePath(u"cache"_s).toUtf8());
-        // The factory uses the session bus: point it at the private one before anything opens it.
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_bus.address().toUtf8());
 
         m_itemBus = m_bus.connect(u"sni-item"_s);
@@ -146,8 +142,7 @@ private Q_SLOTS:
         QSignalSpy registered(item.get(), &SniStatusItem::registeredWithWatcher);
         QVERIFY(item->serviceName().startsWith(
             u"org.kde.StatusNotifierItem-%1-"_s.arg(QCoreApplication::applicationPid())));
-        // The daemon handles a connection's messages in order: once it answers this, it has refused the
-        // item's first registration for want of a watcher, and only the watcher's arrival can bring a second.
+        // Answered in order: the first registration has been refused for want of a watcher by now.
         QVERIFY(m_itemBus.interface()->isServiceRegistered(item->serviceName()).value());
 
         const QStringList entry{item->serviceName() + SniStatusItem::itemPath()};
@@ -160,8 +155,7 @@ private Q_SLOTS:
         QTRY_COMPARE(m_watcher->registeredItems(), entry);
         QTRY_COMPARE(registered.count(), 2);
 
-        // A removed item gives up its name, and its objects with it: the next one on this connection
-        // publishes.
+        // A removed item gives up its name and objects: the next one on this connection publishes.
         item.reset();
         QTRY_VERIFY(m_watcher->registeredItems().isEmpty());
         SniStatusItem next(m_itemBus);
@@ -182,8 +176,7 @@ private Q_SLOTS:
         item.setTitle(u"A"_s);
         item.setTitle(u"A"_s);
         item.setTitle(title);
-        // One sender's signals arrive in order: once the second label is here, a signal for the repeated
-        // title would have come before it.
+        // Signals arrive in order: one for the repeated title would have come before the second label.
         const QString guide = SniStatusItem::labelGuide();
         QTRY_VERIFY(recorder.seen.contains(u"XAyatanaNewLabel %1 %2"_s.arg(title, guide)));
         recorder.seen.sort();
@@ -214,31 +207,26 @@ private Q_SLOTS:
         const auto pixmaps = qdbus_cast<SniIconPixmapList>(properties.value(u"IconPixmap"_s));
         QCOMPARE(pixmaps.size(), 2);
         for (const int size : {22, 64}) {
-            const auto found =
-                std::find_if(pixmaps.cbegin(), pixmaps.cend(), [size](const SniIconPixmap& pixmap) {
-                    return pixmap.width == size && pixmap.height == size;
-                });
-            QVERIFY2(found != pixmaps.cend(), qPrintable(u"no %1 px picture"_s.arg(size)));
+            const auto found = std::find_if(pixmaps.cbegin(), pixmaps.cend(),
+                                            [size](const SniIconPixmap& p) { return p.width == size; });
+            QVERIFY2(found != pixmaps.cend() && found->height == size, qPrintable(QString::number(size)));
             const QImage reference = renderAppIcon(size).convertToFormat(QImage::Format_ARGB32);
             QByteArray expected;
-            int opaque = 0;
-            int clear = 0;
-            int red = 0;
+            int opaque = 0, clear = 0, red = 0;
             for (int i = 0; i < size * size; ++i) {
-                const QRgb pixel = reference.pixel(i % size, i / size);
-                expected.append(char(qAlpha(pixel))).append(char(qRed(pixel)));
-                expected.append(char(qGreen(pixel))).append(char(qBlue(pixel)));
-                opaque += qAlpha(pixel) == 255 ? 1 : 0;
-                clear += qAlpha(pixel) == 0 ? 1 : 0;
-                red += qAlpha(pixel) == 255 && qRed(pixel) > qBlue(pixel) + 100 ? 1 : 0;
+                const QRgb px = reference.pixel(i % size, i / size);
+                expected.append(char(qAlpha(px))).append(char(qRed(px))).append(char(qGreen(px)));
+                expected.append(char(qBlue(px)));
+                opaque += qAlpha(px) == 255 ? 1 : 0;
+                clear += qAlpha(px) == 0 ? 1 : 0;
+                red += qAlpha(px) == 255 && qRed(px) > qBlue(px) + 100 ? 1 : 0;
             }
-            // Alpha first and red before blue, whatever the CPU's order; a blank, filled or grey square would
-            // hide a wrong order.
+            // Alpha first, red before blue on any CPU; a blank, filled or grey square would hide a wrong
+            // order.
             QCOMPARE(found->argb, expected);
             QVERIFY(opaque > size * size / 4 && clear > size * size / 8 && red > 0);
         }
-        // Not installed (this test's data folders hold no icon): hosts that look icons up by name find it
-        // in the folder the item names.
+        // Not installed: hosts that look icons up by name find it in the folder the item names.
         const QString themePath = properties.value(u"IconThemePath"_s).toString();
         QVERIFY(themePath.startsWith(m_home.path()));
         for (const QString& file :
@@ -256,9 +244,7 @@ private Q_SLOTS:
             return call(item, SniStatusItem::itemPath(), SniStatusItem::itemInterface(), method, arguments)
                 .type();
         };
-        const auto event = [&](int id, const QString& eventId) {
-            return menuCall(item, u"Event"_s, {id, eventId, QVariant::fromValue(QDBusVariant(0)), 0u}).type();
-        };
+        const auto event = [&](int id, const QString& eventId) { return menuEvent(item, id, eventId); };
         const auto reply = QDBusMessage::ReplyMessage;
 
         // Hosts open the menu themselves; neither that nor a scroll is a click.
@@ -339,12 +325,8 @@ private Q_SLOTS:
         journey.tick();
         QCOMPARE(std::get<2>(entries()), revision);
 
-        // Choosing Mannheim from the menu makes it the destination, the title counts down to it, and the
-        // hosts hear of the new layout.
-        QCOMPARE(
-            menuCall(*item, u"Event"_s, {ids.at(6), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u})
-                .type(),
-            QDBusMessage::ReplyMessage);
+        // Choosing Mannheim makes it the destination, the title counts down to it, and hosts hear of it.
+        QCOMPARE(menuEvent(*item, ids.at(6)), QDBusMessage::ReplyMessage);
         QTRY_COMPARE(journey.service->selectedStopEva(), std::optional<QString>(u"8000244"_s));
         QVERIFY(item->title() != title && item->title().contains(u"1h 52m"_s));
         const auto [chosen, chosenIds, chosenRevision] = entries();
@@ -352,10 +334,7 @@ private Q_SLOTS:
         QCOMPARE(chosen.value(6), u"(x) 21:26 Mannheim Hbf \u00B7 Pl. 4 (was 3)"_s);
         QTRY_VERIFY(recorder.seen.contains(u"LayoutUpdated %1 0"_s.arg(chosenRevision)));
         // An entry of an older layout is refused rather than taken for another.
-        QCOMPARE(
-            menuCall(*item, u"Event"_s, {ids.at(3), u"clicked"_s, QVariant::fromValue(QDBusVariant(0)), 0u})
-                .type(),
-            QDBusMessage::ErrorMessage);
+        QCOMPARE(menuEvent(*item, ids.at(3)), QDBusMessage::ErrorMessage);
         QLocale::setDefault(QLocale::system());
     }
 
@@ -414,16 +393,9 @@ private Q_SLOTS:
     }
 
     void itemFollowsTheWatcher() {
-        // The factory's bus must be the private one, or this test would be about the machine's desktop.
-        QDBusConnection session = QDBusConnection::sessionBus();
-        const QString probe = u"org.quendle2.Test.Probe%1"_s.arg(QCoreApplication::applicationPid());
-        QVERIFY(session.registerService(probe));
-        QVERIFY(m_client.interface()->isServiceRegistered(probe).value());
-        QVERIFY(session.unregisterService(probe));
-        std::unique_ptr<StatusItem> made = createStatusItem();
-        QCOMPARE(dynamic_cast<SwitchingStatusItem*>(made.get())->backend(),
+        // The factory, on the private session bus, finds the watcher.
+        QCOMPARE(dynamic_cast<SwitchingStatusItem*>(createStatusItem().get())->backend(),
                  SwitchingStatusItem::Backend::StatusNotifierItem);
-        made.reset();
 
         bool trayAvailable = true;
         SwitchingStatusItem::Backends backends = SwitchingStatusItem::desktopBackends();
@@ -456,11 +428,10 @@ private Q_SLOTS:
         QCOMPARE(item.findChildren<QSystemTrayIcon*>().size() +
                      item.current()->findChildren<QSystemTrayIcon*>().size(),
                  0);
-        QCOMPARE(allProperties(*qobject_cast<SniStatusItem*>(item.current()), SniStatusItem::itemPath(),
-                               SniStatusItem::itemInterface())
-                     .value(u"XAyatanaLabel"_s)
-                     .toString(),
-                 title);
+        const auto* sni = qobject_cast<SniStatusItem*>(item.current());
+        const QVariantMap back =
+            allProperties(*sni, SniStatusItem::itemPath(), SniStatusItem::itemInterface());
+        QCOMPARE(back.value(u"XAyatanaLabel"_s).toString(), title);
 
         // Without a tray the item stays on the bus, waiting, and says that nothing hosts it.
         trayAvailable = false;
@@ -484,9 +455,13 @@ private:
         return call(item, SniStatusItem::menuPath(), menuInterface, method, arguments);
     }
 
+    QDBusMessage::MessageType menuEvent(const SniStatusItem& item, int id,
+                                        const QString& event = u"clicked"_s) {
+        return menuCall(item, u"Event"_s, {id, event, QVariant::fromValue(QDBusVariant(0)), 0u}).type();
+    }
+
+    // Hosts such as GNOME's read everything at once: one property that fails to marshal spoils the answer.
     QVariantMap allProperties(const SniStatusItem& item, const QString& path, const QString& interface) {
-        // Hosts such as GNOME's extension read everything at once: one property that fails to marshal spoils
-        // the whole answer.
         return qdbus_cast<QVariantMap>(
             call(item, path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {interface})
                 .arguments()
@@ -494,8 +469,7 @@ private:
     }
 
     void startWatcherOnFreshConnection() {
-        // A connection of its own per watcher, as a watcher is a process of its own: closing it is what a
-        // crashing watcher does to the bus.
+        // A connection per watcher: closing it is what a crashing watcher process does to the bus.
         cleanup();
         const QString name = u"sni-watcher-%1"_s.arg(++m_watchers);
         m_watcher =

@@ -94,9 +94,8 @@ private Q_SLOTS:
     void fixedIgnoresTheUserLocale() {
         // A German desktop writes "106,3" through printf; the locale is compiled into a private folder.
         QTemporaryDir folder;
-        const QStringList arguments{u"-i"_s, u"de_DE"_s, u"-f"_s, u"UTF-8"_s,
-                                    folder.filePath(u"de_DE.UTF-8"_s)};
-        if (QProcess::execute(u"localedef"_s, arguments) != 0) {
+        const QString target = folder.filePath(u"de_DE.UTF-8"_s);
+        if (QProcess::execute(u"localedef"_s, {u"-i"_s, u"de_DE"_s, u"-f"_s, u"UTF-8"_s, target}) != 0) {
             QSKIP("localedef cannot build a German locale here");
         }
         const QByteArray previousPath = qgetenv("LOCPATH");
@@ -111,12 +110,6 @@ private Q_SLOTS:
         QVERIFY(german);
         QCOMPARE(QString::fromLatin1(printed), u"106,3"_s); // the trap is really there
         QCOMPARE(text, u"106.3"_s);
-    }
-
-    void categoriesHideDebugByDefault() {
-        for (const QLoggingCategory* category : {&lcTrainService(), &lcStatusBar()}) {
-            QVERIFY(!category->isDebugEnabled() && category->isInfoEnabled());
-        }
     }
 
     void manualClock_data() {
@@ -147,8 +140,7 @@ private Q_SLOTS:
         QCOMPARE(clock.now().timeZone(), QTimeZone::utc());
     }
 
-    // The second of three observers changes the registrations on its first run; the third lives with its
-    // context. Another notification's observer hears only its own, and goes with its context.
+    // The second of three observers changes the registrations mid-delivery; others hear only their own.
     void notificationsWhileDelivering_data() {
         QTest::addColumn<QString>("action");
         QTest::addColumn<QStringList>("firstPost");

@@ -75,7 +75,6 @@ private Q_SLOTS:
         const auto status = ICEStatus::decode(json);
         const auto tripInfo = ICETripInfo::decode(json);
         const QString found = trip ? problemOf(tripInfo) : problemOf(status);
-        // What the parser adds about where the text breaks is its own business.
         QCOMPARE(problem == invalidJson ? found.left(problem.size()) : found, problem);
         // A fault of the document as a whole names no field, and both decoders report it alike.
         if (!status.ok() && status.error().path.isEmpty()) {
@@ -84,7 +83,7 @@ private Q_SLOTS:
         }
     }
 
-    // Documents as real portals sent them; the fields that no table row spells out are checked one by one.
+    // Documents as real portals sent them; fields no table row spells out are checked one by one.
     void samples() {
         for (const QString& file : {u"status-2020-old-keys.json"_s, u"status-2025-10-service-error.json"_s,
                                     u"status-2025-12-cruising.json"_s}) {

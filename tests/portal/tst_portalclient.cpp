@@ -1,5 +1,4 @@
-// The portal client against the simulated portal on a free loopback port: real TLS, real sockets, and the
-// faults a train's network produces. The time-out cases wait for real, as they must.
+// The client against the simulated portal over real TLS and sockets; time-outs are waited out for real.
 
 #include "PortalSimulator.h"
 #include "platform/ManualClock.h"
@@ -90,8 +89,7 @@ private Q_SLOTS:
 
         const auto statusOutcome = await(status);
         QVERIFY(!ran);
-        // Without a context there is nothing to outlive: the handler runs, also when attached after
-        // completion.
+        // Without a context the handler runs, also when attached after completion.
         status.then(nullptr, [&](const auto&) { ran = true; });
         QVERIFY(ran);
         QVERIFY2(statusOutcome.ok(), qPrintable(problemOf(statusOutcome)));
@@ -123,33 +121,30 @@ private Q_SLOTS:
         using P = PortalSimulator::Path;
         using F = PortalSimulator::Fault;
         using K = PortalError::Kind;
-        QTest::newRow("404 with JSON is a success")
-            << P::Status << F::NotFoundJson << true << QList<K>{} << QString() << 200;
-        QTest::newRow("404 with JSON trip info")
-            << P::Trip << F::NotFoundJson << true << QList<K>{} << QString() << 200;
-        QTest::newRow("chunked body") << P::Trip << F::Chunked << true << QList<K>{} << QString() << 200;
-        QTest::newRow("body ended by closing")
-            << P::Status << F::NoLength << true << QList<K>{} << QString() << 200;
-        QTest::newRow("500 with HTML fails to decode")
-            << P::Status << F::ServerError << false << QList<K>{K::Decoding} << u"not valid JSON"_s << 200;
-        QTest::newRow("wrong type in status") << P::Status << F::WrongType << false << QList<K>{K::Decoding}
-                                              << u"connection: expected true or false, got a string"_s << 200;
-        QTest::newRow("wrong type in trip info")
-            << P::Trip << F::WrongType << false << QList<K>{K::Decoding}
-            << u"trip.totalDistance: expected a whole number, got a string"_s << 200;
+        const auto ok = [](const char* name, P path, F fault, int status = 200) {
+            QTest::newRow(name) << path << fault << true << QList<K>{} << QString() << status;
+        };
+        const auto fails = [](const char* name, P path, F fault, QList<K> kinds, const QString& text = {}) {
+            QTest::newRow(name) << path << fault << false << kinds << text << 200;
+        };
+        ok("404 with JSON is a success", P::Status, F::NotFoundJson);
+        ok("404 with JSON trip info", P::Trip, F::NotFoundJson);
+        ok("chunked body", P::Trip, F::Chunked);
+        ok("body ended by closing", P::Status, F::NoLength);
         // Qt reports these statuses as errors of their own kinds; a body that decodes is still the answer.
-        for (const int status : {400, 407, 418}) {
-            QTest::addRow("%d with a good document", status)
-                << P::Status << F::None << true << QList<K>{} << QString() << status;
-        }
+        ok("400 with a good document", P::Status, F::None, 400);
+        ok("407 with a good document", P::Status, F::None, 407);
+        ok("418 with a good document", P::Status, F::None, 418);
+        fails("500 with HTML fails to decode", P::Status, F::ServerError, {K::Decoding}, u"not valid JSON"_s);
+        fails("wrong type in status", P::Status, F::WrongType, {K::Decoding},
+              u"connection: expected true or false, got a string"_s);
+        fails("wrong type in trip info", P::Trip, F::WrongType, {K::Decoding},
+              u"trip.totalDistance: expected a whole number, got a string"_s);
         // A reset surfaces either as a network error or as the truncated body failing to decode.
-        QTest::newRow("reset mid-body")
-            << P::Trip << F::Reset << false << QList<K>{K::Network, K::Decoding} << QString() << 200;
+        fails("reset mid-body", P::Trip, F::Reset, {K::Network, K::Decoding});
         // These wait out the real time-out.
-        QTest::newRow("hang: accepted, never answered")
-            << P::Status << F::Hang << false << QList<K>{K::Timeout} << QString() << 200;
-        QTest::newRow("trickle: a byte a second never completes")
-            << P::Status << F::Trickle << false << QList<K>{K::Timeout} << QString() << 200;
+        fails("hang: accepted, never answered", P::Status, F::Hang, {K::Timeout});
+        fails("trickle: a byte a second never completes", P::Status, F::Trickle, {K::Timeout});
     }
 
     void faultOutcomes() {

@@ -90,7 +90,7 @@ private Q_SLOTS:
         QTEST(actual, "expected");
     }
 
-    // The other choices are made through the window in tst_views' deletingTrips.
+    // The other choices are made through the window in tst_sidebar's deletingTrips.
     void detailChoice() {
         QObject owner;
         QList<Trip*> trips;
