@@ -91,6 +91,11 @@ private Q_SLOTS:
         QTEST(actual, "expected");
     }
 
+    // The journal would fill with every tick's details otherwise.
+    void debugHiddenByDefault() {
+        QVERIFY(!lcTrainService().isDebugEnabled() && lcTrainService().isInfoEnabled());
+    }
+
     void fixedIgnoresTheUserLocale() {
         // A German desktop writes "106,3" through printf; the locale is compiled into a private folder.
         QTemporaryDir folder;
