@@ -24,7 +24,8 @@ public:
     QListView* tripList() const;
     /// Whether "No trips yet" shows instead of the rows.
     bool showsEmptyText() const;
-    /// The entries of a trip's context menu: "Export Trip…" for any trip, then "Delete Trip" for a closed one.
+    /// The entries of a trip's context menu: "Export Trip…" for any trip, then "Delete Trip" for a closed
+    /// one.
     static QStringList contextMenuEntries(const Trip* trip);
     /// "Delete Trip": clears the selection first when it is this trip, then deletes it with its samples.
     void deleteTrip(Trip* trip);
