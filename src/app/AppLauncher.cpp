@@ -1,12 +1,12 @@
 #include "app/AppLauncher.h"
 
-#include "app/AppLog.h"
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/Translations.h"
 #include "app/quendle2App.h"
 #include "menubar/AppIcon.h"
 #include "platform/ActivationToken.h"
+#include "platform/Log.h"
 #include "platform/LogSink.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
@@ -20,8 +20,6 @@
 namespace quendle2 {
 
 using namespace Qt::Literals::StringLiterals;
-
-Q_LOGGING_CATEGORY(lcApp, "org.quendle2.Quendle2.App", QtInfoMsg)
 
 namespace {
 

@@ -1,6 +1,5 @@
 #include "app/quendle2App.h"
 
-#include "app/AppLog.h"
 #include "journeybus/JourneyBus.h"
 #include "menubar/HostHint.h"
 #include "menubar/StatusBarManager.h"

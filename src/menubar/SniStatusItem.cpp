@@ -4,6 +4,7 @@
 #include "menubar/DBusMenuExporter.h"
 #include "menubar/SniTypes.h"
 #include "menubar/StatusItemMenu.h"
+#include "platform/Log.h"
 
 #include <QCoreApplication>
 #include <QDBusAbstractAdaptor>
@@ -21,8 +22,6 @@
 namespace quendle2 {
 
 namespace {
-
-Q_LOGGING_CATEGORY(lcStatusItem, "org.quendle2.Quendle2.StatusItem", QtInfoMsg)
 
 constexpr int menuOpenId = 1;
 constexpr int menuQuitId = 2;

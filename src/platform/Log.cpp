@@ -9,8 +9,10 @@ namespace quendle2 {
 
 Q_LOGGING_CATEGORY(lcTrainService, "org.quendle2.Quendle2.TrainService", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcStatusBar, "org.quendle2.Quendle2.StatusBar", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcStatusItem, "org.quendle2.Quendle2.StatusItem", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcStore, "org.quendle2.Quendle2.Store", QtInfoMsg)
 Q_LOGGING_CATEGORY(lcNotifications, "org.quendle2.Quendle2.Notifications", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcApp, "org.quendle2.Quendle2.App", QtInfoMsg)
 
 namespace Log {
 

@@ -8,10 +8,22 @@
 
 namespace quendle2 {
 
+// Every category of the diagnostic log, here and nowhere else, so that one list says what a user can switch
+// on (QT_LOGGING_RULES="org.quendle2.Quendle2.*.debug=true"). Each shows info and above unless asked for
+// more.
+
+/// Polling, documents, trips, samples and stops.
 Q_DECLARE_LOGGING_CATEGORY(lcTrainService)
+/// The title, the menu and clicks on the status item.
 Q_DECLARE_LOGGING_CATEGORY(lcStatusBar)
+/// Publishing the StatusNotifierItem on the session bus.
+Q_DECLARE_LOGGING_CATEGORY(lcStatusItem)
+/// Opening, upgrading and saving the trip store.
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
+/// Desktop notifications.
 Q_DECLARE_LOGGING_CATEGORY(lcNotifications)
+/// The shell's own messages: start-up, instances, quitting.
+Q_DECLARE_LOGGING_CATEGORY(lcApp)
 
 /// Names and argument formats of the diagnostic log. Message texts are part of the behaviour, so the
 /// arguments are rendered exactly as the log has always shown them; these helpers are the one place
