@@ -17,6 +17,8 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 namespace quendle2 {
 
@@ -67,14 +69,12 @@ public:
     }
 
     /// Adds a new record to the store and takes ownership of it; null (and the record freed) when it cannot
-    /// be added: already stored, deleted, or linked to a deleted trip. A linked trip not yet in the store is
-    /// inserted first.
+    /// be added: already stored, deleted, linked to a trip that is not in the store, or refused by SQLite.
     template <typename T>
     T* insert(std::unique_ptr<T> record) {
-        return insert(static_cast<PersistentModel*>(record.get())) ? record.release() : nullptr;
+        static_assert(std::is_base_of_v<PersistentModel, T>);
+        return static_cast<T*>(insertRecord(std::move(record)));
     }
-    /// The same for a record whose owner stays the caller's if it is refused; true when it was added.
-    bool insert(PersistentModel* record);
     /// Removes a record from the store. A trip takes its samples with it; its snapshots stay with an empty
     /// trip link. The object stays alive, detached, and reports isDeleted().
     void deleteRecord(PersistentModel* record);
@@ -134,6 +134,9 @@ private:
     void catchUp();
     void commit();
     enum class Applied { Done, Refused, Failed };
+
+    /// insert() for any record type: the record is the store's, or freed, on every path.
+    PersistentModel* insertRecord(std::unique_ptr<PersistentModel> record);
 
     /// Runs a change in the turn's transaction and keeps it until the next commit; false when SQLite
     /// refuses it for good.

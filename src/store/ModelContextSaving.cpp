@@ -66,27 +66,24 @@ qint64 ModelContext::allocateId(RecordType type) {
     return ++last;
 }
 
-bool ModelContext::insert(PersistentModel* record) {
-    if (record == nullptr || record->isInserted() || record->isDeleted()) {
-        return false;
+PersistentModel* ModelContext::insertRecord(std::unique_ptr<PersistentModel> owned) {
+    if (owned == nullptr || owned->isInserted() || owned->isDeleted()) {
+        return nullptr;
     }
-    if (Trip* trip = linkedTrip(record)) {
-        if (trip->isDeleted() || (!trip->isInserted() && !insert(trip))) {
-            return false;
-        }
+    // A link to a trip outside the store would be stored as no link at all.
+    if (Trip* trip = linkedTrip(owned.get()); trip != nullptr && trip->modelContext() != this) {
+        return nullptr;
     }
-    const qint64 persistentId = allocateId(record->recordType());
+    const qint64 persistentId = allocateId(owned->recordType());
     if (persistentId == 0) {
-        return false;
+        return nullptr;
     }
-    adopt(record, persistentId);
+    PersistentModel* record = adopt(owned.release(), persistentId);
     if (!journal({Change::Kind::Insert, record})) {
         m_identity[static_cast<std::size_t>(record->recordType())].remove(persistentId);
-        record->m_persistentId = 0;
-        record->m_context = nullptr;
-        record->m_owner = nullptr;
-        record->setParent(nullptr);
-        return false;
+        record->m_owner = nullptr; // freed here, before the sweep could reach it
+        delete record;
+        return nullptr;
     }
     m_pendingInserts.insert(record);
     if (record->recordType() == RecordType::SpeedSample) {
@@ -95,7 +92,7 @@ bool ModelContext::insert(PersistentModel* record) {
         }
     }
     Q_EMIT recordInserted(record);
-    return true;
+    return record;
 }
 
 void ModelContext::recordWritten(PersistentModel* record, int column) {

@@ -23,6 +23,8 @@ Trip::Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* p
     m_latestMark.emplace();
 }
 
+Trip::~Trip() = default;
+
 QString Trip::titleFor(const QString& trainIdentifier) {
     return trainIdentifier.isEmpty() ? tr("Unknown Train") : trainIdentifier;
 }

@@ -34,6 +34,7 @@ public:
 
     /// A new trip with a fresh random id, no end, no samples and speeds of 0.
     Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* parent = nullptr);
+    ~Trip() override; // out of line: the sample list needs SpeedSample complete
 
     static constexpr RecordType staticType = RecordType::Trip;
     RecordType recordType() const override { return staticType; }
