@@ -11,6 +11,7 @@
 #include <QObject>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -51,7 +52,7 @@ public:
     ~ModelContext() override;
 
     /// Records of `type` matching `descriptor`, in its order. A failure is handed back; callers treat it as
-    /// an empty result.
+    /// an empty result, and a failed read of the file is reported as every failed read is (readFailed()).
     Result<Records, StoreError> fetchRecords(RecordType type, const FetchDescriptor& descriptor = {});
 
     template <typename T>
@@ -85,8 +86,11 @@ public:
 
     /// SQLite's description of the failure that keeps changes out of the file, while there is one.
     std::optional<StoreError> lastSaveError() const { return m_saveError; }
+    /// SQLite's description of the failure that made the last read of the file come back empty, while
+    /// reads fail.
+    std::optional<StoreError> lastReadError() const { return m_readError; }
     /// The line the status item and the main window show while saving fails ("quendle2 cannot save: " and
-    /// SQLite's description); empty once a save has worked again.
+    /// SQLite's description), or else while reading fails ("quendle2 cannot read: "); empty once both work.
     QString saveWarning() const;
     bool hasUncommittedChanges() const { return m_inTransaction || !m_journal.isEmpty(); }
     /// Makes every write fail, as a disk that takes none would, until called with false: the demo's fault
@@ -95,12 +99,13 @@ public:
     /// How many records are in memory, held or waiting to be saved (for tests and benchmarks).
     qsizetype recordsInMemory() const;
 
-    // Used by the records themselves.
+    // Used by the records themselves. A failed read is reported (readFailed()) and handed back.
     void recordWritten(PersistentModel* record, int column);
     void scheduleSweep();
-    QList<SpeedSample*> samplesOf(const Trip* trip);
-    SpeedSample* latestSampleOf(const Trip* trip);
-    SampleAggregate sampleAggregateOf(const Trip* trip);
+    Result<QList<SpeedSample*>, StoreError> samplesOf(const Trip* trip);
+    /// Null when the trip has no samples.
+    Result<SpeedSample*, StoreError> latestSampleOf(const Trip* trip);
+    Result<SampleAggregate, StoreError> sampleAggregateOf(const Trip* trip);
 
 Q_SIGNALS:
     void recordInserted(quendle2::PersistentModel* record);
@@ -111,6 +116,10 @@ Q_SIGNALS:
     /// Changes could not be written (for example a full or read-only disk); they are kept and retried.
     /// `description` is SQLite's own.
     void saveFailed(const QString& description);
+    /// Reads of the file began to fail; each is handed on as an empty result. `description` is SQLite's own.
+    void readFailed(const QString& description);
+    /// The first read after failed ones worked.
+    void readRecovered();
 
 private:
     friend class ModelContainer;
@@ -143,6 +152,10 @@ private:
     bool journal(Change change);
     Applied apply(const Change& change);
     void reportFailure(const QString& error);
+    /// Logs and signals a failed read once per stretch of failures, as reportFailure() does for writes.
+    StoreError reportReadFailure(const QSqlError& error);
+    /// Ends a stretch of failed reads.
+    void readSucceeded();
     qint64 allocateId(RecordType type);
     PersistentModel* adopt(PersistentModel* record, qint64 persistentId);
     PersistentModel* materialize(RecordType type, const QSqlQuery& row);
@@ -162,6 +175,7 @@ private:
     bool m_turnFailed = false;
     bool m_sweepScheduled = false;
     std::optional<StoreError> m_saveError;
+    std::optional<StoreError> m_readError;
 };
 
 } // namespace quendle2

@@ -203,6 +203,25 @@ void ModelContext::reportFailure(const QString& error) {
     Q_EMIT saveFailed(error);
 }
 
+StoreError ModelContext::reportReadFailure(const QSqlError& error) {
+    const QString description = describe(error);
+    const bool first = !m_readError;
+    m_readError = StoreError{description};
+    // Once per stretch of failures: a view that rereads on the signal must not start it again.
+    if (first) {
+        qCCritical(lcStore).noquote() << QStringLiteral("Could not read the trip store: %1").arg(description);
+        Q_EMIT readFailed(description);
+    }
+    return *m_readError;
+}
+
+void ModelContext::readSucceeded() {
+    if (std::exchange(m_readError, std::nullopt)) {
+        qCInfo(lcStore).noquote() << "The trip store is read again";
+        Q_EMIT readRecovered();
+    }
+}
+
 void ModelContext::beginChange() {
     if (m_inTransaction || m_turnFailed) {
         return;
@@ -273,8 +292,12 @@ void ModelContext::refuseWrites(bool refuse) {
 }
 
 QString ModelContext::saveWarning() const {
-    return m_saveError ? QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot save: %1")
-                             .arg(m_saveError->description)
+    if (m_saveError) {
+        return QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot save: %1")
+            .arg(m_saveError->description);
+    }
+    return m_readError ? QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot read: %1")
+                             .arg(m_readError->description)
                        : QString();
 }
 

@@ -79,6 +79,9 @@ public:
     /// store for it.
     std::optional<SampleMark> latestSampleMark() const;
     /// Maximum and average of the positive speeds, kept up to date as samples are recorded.
+    ///
+    /// The sample reads above come back empty when the store cannot be read; the context reports that
+    /// (ModelContext::lastReadError()) and nothing read from the failure is kept.
     SpeedStats positiveSpeedStats() const;
 
 Q_SIGNALS:
