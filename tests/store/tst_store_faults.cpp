@@ -39,7 +39,10 @@ sqlite3* storeHandle() {
 /// Counts the store's error messages while it lives.
 class StoreErrors {
 public:
-    StoreErrors() { s_previous = qInstallMessageHandler(&StoreErrors::handle); }
+    StoreErrors() {
+        lines.clear();
+        s_previous = qInstallMessageHandler(&StoreErrors::handle);
+    }
     ~StoreErrors() { qInstallMessageHandler(s_previous); }
     static inline QStringList lines;
 
@@ -86,7 +89,6 @@ private Q_SLOTS:
         }
         QVERIFY(context->save());
 
-        StoreErrors::lines.clear();
         StoreErrors errors;
         QSignalSpy failed(context, &ModelContext::saveFailed);
         setFault(fault);
@@ -163,17 +165,14 @@ private Q_SLOTS:
         QVERIFY(reopen()); // nothing of the trip in memory
         trip = context()->fetch<Trip>().value().value(0);
 
-        StoreErrors::lines.clear();
         StoreErrors errors;
         QSignalSpy failed(context(), &ModelContext::readFailed);
         QSignalSpy recovered(context(), &ModelContext::readRecovered);
         setFault(Fault::StatementsInterrupted);
         QCOMPARE(read(context(), trip), 0);
         QCOMPARE(read(context(), trip), 0);
-        const QString refusal = u"interrupted"_s;
-        QCOMPARE(errors.lines, QStringList{u"Could not read the trip store: "_s + refusal});
-        QVERIFY(failed.count() == 1 && context()->lastReadError());
-        QCOMPARE(context()->saveWarning(), u"quendle2 cannot read: "_s + refusal);
+        QCOMPARE(errors.lines, QStringList{u"Could not read the trip store: interrupted"_s});
+        QVERIFY(failed.count() == 1 && context()->saveWarning() == u"quendle2 cannot read: interrupted"_s);
 
         setFault(std::nullopt);
         QCOMPARE(read(context(), trip), 1);
