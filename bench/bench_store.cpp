@@ -302,14 +302,15 @@ void tick(benchmark::State& state) {
         timer.start();
         const qint64 savesBefore = saves;
         at = at.addMSecs(sampleSpacingMs);
-        context->insert(new SpeedSample(at, std::round(speed(random) * 10) / 10, trip));
+        context->insert(std::make_unique<SpeedSample>(at, std::round(speed(random) * 10) / 10, trip));
         const Trip::SpeedStats stats = trip->positiveSpeedStats();
         trip->setMaxSpeed(stats.maximum);
         trip->setAvgSpeed(stats.average);
         const QDateTime scheduled = at.addSecs(10 * 60);
         const int minutes = delay(random);
-        context->insert(new StopSnapshot(at, trip, u"8000105"_s, u"Frankfurt(Main)Hbf"_s, scheduled,
-                                         scheduled.addSecs(minutes * 60), u"+%1"_s.arg(minutes)));
+        context->insert(std::make_unique<StopSnapshot>(at, trip, u"8000105"_s, u"Frankfurt(Main)Hbf"_s,
+                                                       scheduled, scheduled.addSecs(minutes * 60),
+                                                       u"+%1"_s.arg(minutes)));
         QCoreApplication::processEvents();
         if (saves == savesBefore || context->hasUncommittedChanges() || context->lastSaveError()) {
             state.SkipWithError("the turn ended without a successful commit");

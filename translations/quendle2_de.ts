@@ -124,6 +124,10 @@
         <source>quendle2 cannot save: %1</source>
         <translation>quendle2 kann nicht speichern: %1</translation>
     </message>
+    <message>
+        <source>quendle2 cannot read: %1</source>
+        <translation>quendle2 kann nicht lesen: %1</translation>
+    </message>
 </context>
 <context>
     <name>quendle2::RoutePresentation</name>

@@ -58,7 +58,7 @@ private:
     StatusItemFactory m_makeStatusItem;
     QString m_hostHint;
     const Clock& m_clock;
-    AppStore* m_store;
+    AppStore* m_store = nullptr;
     std::unique_ptr<StatusBarManager> m_statusBarManager;
     std::unique_ptr<JourneyNotifier> m_journeyNotifier;
     QString m_busName;

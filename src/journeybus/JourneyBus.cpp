@@ -61,7 +61,7 @@ public Q_SLOTS:
     }
 
 private:
-    JourneyBus* m_bus;
+    JourneyBus* m_bus = nullptr;
 };
 
 namespace {

@@ -116,7 +116,7 @@ Q_SIGNALS:
 private:
     void refuseUnknownId(int id) { m_menu->refuseCall(QStringLiteral("No menu item with id %1").arg(id)); }
 
-    DBusMenuExporter* m_menu;
+    DBusMenuExporter* m_menu = nullptr;
 };
 
 DBusMenuExporter::DBusMenuExporter(const QDBusConnection& connection, const QString& path,

@@ -149,7 +149,7 @@ private:
             m_item, [item = m_item] { Q_EMIT item->clicked(); }, Qt::QueuedConnection);
     }
 
-    SniStatusItem* m_item;
+    SniStatusItem* m_item = nullptr;
 };
 
 SniStatusItem::SniStatusItem(const QDBusConnection& connection, QObject* parent)

@@ -30,6 +30,8 @@ StatusBarManager::StatusBarManager(AppStore* store, ModelContainer* container,
             const auto showSaveState = [this, context] { m_statusItem->setWarning(context->saveWarning()); };
             connect(context, &ModelContext::saveFailed, this, showSaveState);
             connect(context, &ModelContext::saved, this, showSaveState);
+            connect(context, &ModelContext::readFailed, this, showSaveState);
+            connect(context, &ModelContext::readRecovered, this, showSaveState);
             showSaveState();
         }
     }

@@ -39,8 +39,8 @@ private:
     // first by hand so that it never points at a deleted menu.
     std::unique_ptr<QMenu> m_menu;
     /// The radio group of the destinations, kept across rebuilds of the menu.
-    QActionGroup* m_destinations;
-    QSystemTrayIcon* m_icon;
+    QActionGroup* m_destinations = nullptr;
+    QSystemTrayIcon* m_icon = nullptr;
 };
 
 } // namespace quendle2

@@ -6,9 +6,9 @@
 namespace quendle2 {
 
 /// Either a value or the error that prevented it. Portal operations hand failures back as values:
-/// nothing in the portal layer throws or stops the program.
+/// nothing in the portal layer throws or stops the program. A result cannot be dropped unread.
 template <typename T, typename E>
-class Result {
+class [[nodiscard]] Result {
 public:
     static Result success(T value) { return Result(std::in_place_index<0>, std::move(value)); }
     static Result failure(E error) { return Result(std::in_place_index<1>, std::move(error)); }

@@ -212,7 +212,7 @@ private:
     std::optional<QString> m_selectedStopEva;
     double m_refreshInterval = 5;
     QTimer* m_timer = nullptr;
-    PortalClient* m_client;
+    PortalClient* m_client = nullptr;
     QPointer<ModelContext> m_modelContext;
     std::optional<QDateTime> m_lastConnectedAt;
     std::optional<QDateTime> m_lastSampleAt;

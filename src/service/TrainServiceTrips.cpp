@@ -112,6 +112,9 @@ void TrainService::recordSpeedSample(double speedKmh, std::optional<double> lati
                .arg(Log::fixed(speedKmh, 1), Log::integer(trip->sampleCount()));
     // Kept up to date by the trip itself, so this never rereads all samples.
     const Trip::SpeedStats stats = trip->positiveSpeedStats();
+    if (m_modelContext->lastReadError()) {
+        return; // no statistics could be read: the stored ones stay
+    }
     trip->setMaxSpeed(stats.count > 0 ? stats.maximum : 0.0);
     if (stats.count > 0) {
         trip->setAvgSpeed(stats.average);

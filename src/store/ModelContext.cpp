@@ -204,9 +204,11 @@ Result<ModelContext::Records, StoreError> ModelContext::fetchRecords(RecordType 
         query.bindValue(i, values[i]);
     }
     if (!query.exec()) {
+        reportReadFailure(query.lastError()); // reported; handed back in its own words
         return Outcome::failure(
             {QStringLiteral("Could not read the trip store: %1").arg(query.lastError().text())});
     }
+    readSucceeded();
     Records records;
     while (query.next()) {
         records.append(materialize(type, query));
@@ -243,44 +245,54 @@ PersistentModel* ModelContext::recordFor(RecordType type, qint64 persistentId) {
     query.setForwardOnly(true);
     query.prepare(selectColumns(type) + QStringLiteral(" WHERE pk = ?"));
     query.bindValue(0, persistentId);
-    if (!query.exec() || !query.next()) {
+    if (!query.exec()) {
+        reportReadFailure(query.lastError()); // reported; the link reads as empty
         return nullptr;
     }
-    return materialize(type, query);
+    return query.next() ? materialize(type, query) : nullptr;
 }
 
-QList<SpeedSample*> ModelContext::samplesOf(const Trip* trip) {
+Result<QList<SpeedSample*>, StoreError> ModelContext::samplesOf(const Trip* trip) {
+    using Outcome = Result<QList<SpeedSample*>, StoreError>;
     QList<SpeedSample*> samples;
     if (trip->persistentId() == 0) {
-        return samples;
+        return Outcome::success(samples);
     }
     catchUp();
     QSqlQuery query(database());
     query.setForwardOnly(true);
     query.prepare(selectColumns(RecordType::SpeedSample) + QStringLiteral(" WHERE trip = ? ORDER BY pk"));
     query.bindValue(0, trip->persistentId());
-    if (query.exec()) {
-        while (query.next()) {
-            samples.append(static_cast<SpeedSample*>(materialize(RecordType::SpeedSample, query)));
-        }
+    if (!query.exec()) {
+        return Outcome::failure(reportReadFailure(query.lastError()));
     }
-    return samples;
+    readSucceeded();
+    while (query.next()) {
+        samples.append(static_cast<SpeedSample*>(materialize(RecordType::SpeedSample, query)));
+    }
+    return Outcome::success(samples);
 }
 
-SpeedSample* ModelContext::latestSampleOf(const Trip* trip) {
+Result<SpeedSample*, StoreError> ModelContext::latestSampleOf(const Trip* trip) {
+    using Outcome = Result<SpeedSample*, StoreError>;
     catchUp();
     QSqlQuery& query = prepared(selectColumns(RecordType::SpeedSample) +
                                 QStringLiteral(" WHERE trip = ? ORDER BY timestamp DESC, pk DESC LIMIT 1"));
     query.bindValue(0, trip->persistentId());
+    if (!query.exec()) {
+        return Outcome::failure(reportReadFailure(query.lastError()));
+    }
+    readSucceeded();
     SpeedSample* latest = nullptr;
-    if (query.exec() && query.next()) {
+    if (query.next()) {
         latest = static_cast<SpeedSample*>(materialize(RecordType::SpeedSample, query));
     }
     query.finish();
-    return latest;
+    return Outcome::success(latest);
 }
 
-ModelContext::SampleAggregate ModelContext::sampleAggregateOf(const Trip* trip) {
+Result<ModelContext::SampleAggregate, StoreError> ModelContext::sampleAggregateOf(const Trip* trip) {
+    using Outcome = Result<SampleAggregate, StoreError>;
     catchUp();
     // Speeds count when positive and finite; the mean is a sum of fractions, so that huge speeds cannot
     // overflow it to infinity.
@@ -290,8 +302,12 @@ ModelContext::SampleAggregate ModelContext::sampleAggregateOf(const Trip* trip) 
                                 "THEN speedKmh END) FROM \"SpeedSample\" WHERE trip = ?")
                      .arg(counted));
     query.bindValue(0, trip->persistentId());
+    if (!query.exec()) {
+        return Outcome::failure(reportReadFailure(query.lastError()));
+    }
+    readSucceeded();
     SampleAggregate aggregate;
-    if (query.exec() && query.next()) {
+    if (query.next()) {
         aggregate.count = query.value(0).toLongLong();
         aggregate.positiveCount = query.value(1).toLongLong();
         aggregate.positiveMax = query.value(2).toDouble();
@@ -303,12 +319,15 @@ ModelContext::SampleAggregate ModelContext::sampleAggregateOf(const Trip* trip) 
                          .arg(counted));
         mean.bindValue(0, static_cast<double>(aggregate.positiveCount));
         mean.bindValue(1, trip->persistentId());
-        if (mean.exec() && mean.next()) {
+        if (!mean.exec()) {
+            return Outcome::failure(reportReadFailure(mean.lastError()));
+        }
+        if (mean.next()) {
             aggregate.positiveMean = mean.value(0).toDouble();
         }
         mean.finish();
     }
-    return aggregate;
+    return Outcome::success(aggregate);
 }
 
 } // namespace quendle2

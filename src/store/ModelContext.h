@@ -11,12 +11,15 @@
 #include <QObject>
 #include <QSet>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 
 #include <array>
 #include <memory>
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 namespace quendle2 {
 
@@ -49,7 +52,7 @@ public:
     ~ModelContext() override;
 
     /// Records of `type` matching `descriptor`, in its order. A failure is handed back; callers treat it as
-    /// an empty result.
+    /// an empty result, and a failed read of the file is reported as every failed read is (readFailed()).
     Result<Records, StoreError> fetchRecords(RecordType type, const FetchDescriptor& descriptor = {});
 
     template <typename T>
@@ -67,14 +70,12 @@ public:
     }
 
     /// Adds a new record to the store and takes ownership of it; null (and the record freed) when it cannot
-    /// be added: already stored, deleted, or linked to a deleted trip. A linked trip not yet in the store is
-    /// inserted first.
+    /// be added: already stored, deleted, linked to a trip that is not in the store, or refused by SQLite.
     template <typename T>
     T* insert(std::unique_ptr<T> record) {
-        return insert(static_cast<PersistentModel*>(record.get())) ? record.release() : nullptr;
+        static_assert(std::is_base_of_v<PersistentModel, T>);
+        return static_cast<T*>(insertRecord(std::move(record)));
     }
-    /// The same for a record whose owner stays the caller's if it is refused; true when it was added.
-    bool insert(PersistentModel* record);
     /// Removes a record from the store. A trip takes its samples with it; its snapshots stay with an empty
     /// trip link. The object stays alive, detached, and reports isDeleted().
     void deleteRecord(PersistentModel* record);
@@ -85,8 +86,11 @@ public:
 
     /// SQLite's description of the failure that keeps changes out of the file, while there is one.
     std::optional<StoreError> lastSaveError() const { return m_saveError; }
+    /// SQLite's description of the failure that made the last read of the file come back empty, while
+    /// reads fail.
+    std::optional<StoreError> lastReadError() const { return m_readError; }
     /// The line the status item and the main window show while saving fails ("quendle2 cannot save: " and
-    /// SQLite's description); empty once a save has worked again.
+    /// SQLite's description), or else while reading fails ("quendle2 cannot read: "); empty once both work.
     QString saveWarning() const;
     bool hasUncommittedChanges() const { return m_inTransaction || !m_journal.isEmpty(); }
     /// Makes every write fail, as a disk that takes none would, until called with false: the demo's fault
@@ -95,12 +99,13 @@ public:
     /// How many records are in memory, held or waiting to be saved (for tests and benchmarks).
     qsizetype recordsInMemory() const;
 
-    // Used by the records themselves.
+    // Used by the records themselves. A failed read is reported (readFailed()) and handed back.
     void recordWritten(PersistentModel* record, int column);
     void scheduleSweep();
-    QList<SpeedSample*> samplesOf(const Trip* trip);
-    SpeedSample* latestSampleOf(const Trip* trip);
-    SampleAggregate sampleAggregateOf(const Trip* trip);
+    Result<QList<SpeedSample*>, StoreError> samplesOf(const Trip* trip);
+    /// Null when the trip has no samples.
+    Result<SpeedSample*, StoreError> latestSampleOf(const Trip* trip);
+    Result<SampleAggregate, StoreError> sampleAggregateOf(const Trip* trip);
 
 Q_SIGNALS:
     void recordInserted(quendle2::PersistentModel* record);
@@ -111,6 +116,10 @@ Q_SIGNALS:
     /// Changes could not be written (for example a full or read-only disk); they are kept and retried.
     /// `description` is SQLite's own.
     void saveFailed(const QString& description);
+    /// Reads of the file began to fail; each is handed on as an empty result. `description` is SQLite's own.
+    void readFailed(const QString& description);
+    /// The first read after failed ones worked.
+    void readRecovered();
 
 private:
     friend class ModelContainer;
@@ -135,11 +144,18 @@ private:
     void commit();
     enum class Applied { Done, Refused, Failed };
 
+    /// insert() for any record type: the record is the store's, or freed, on every path.
+    PersistentModel* insertRecord(std::unique_ptr<PersistentModel> record);
+
     /// Runs a change in the turn's transaction and keeps it until the next commit; false when SQLite
     /// refuses it for good.
     bool journal(Change change);
     Applied apply(const Change& change);
     void reportFailure(const QString& error);
+    /// Logs and signals a failed read once per stretch of failures, as reportFailure() does for writes.
+    StoreError reportReadFailure(const QSqlError& error);
+    /// Ends a stretch of failed reads.
+    void readSucceeded();
     qint64 allocateId(RecordType type);
     PersistentModel* adopt(PersistentModel* record, qint64 persistentId);
     PersistentModel* materialize(RecordType type, const QSqlQuery& row);
@@ -159,6 +175,7 @@ private:
     bool m_turnFailed = false;
     bool m_sweepScheduled = false;
     std::optional<StoreError> m_saveError;
+    std::optional<StoreError> m_readError;
 };
 
 } // namespace quendle2

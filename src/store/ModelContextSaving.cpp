@@ -66,27 +66,24 @@ qint64 ModelContext::allocateId(RecordType type) {
     return ++last;
 }
 
-bool ModelContext::insert(PersistentModel* record) {
-    if (record == nullptr || record->isInserted() || record->isDeleted()) {
-        return false;
+PersistentModel* ModelContext::insertRecord(std::unique_ptr<PersistentModel> owned) {
+    if (owned == nullptr || owned->isInserted() || owned->isDeleted()) {
+        return nullptr;
     }
-    if (Trip* trip = linkedTrip(record)) {
-        if (trip->isDeleted() || (!trip->isInserted() && !insert(trip))) {
-            return false;
-        }
+    // A link to a trip outside the store would be stored as no link at all.
+    if (Trip* trip = linkedTrip(owned.get()); trip != nullptr && trip->modelContext() != this) {
+        return nullptr;
     }
-    const qint64 persistentId = allocateId(record->recordType());
+    const qint64 persistentId = allocateId(owned->recordType());
     if (persistentId == 0) {
-        return false;
+        return nullptr;
     }
-    adopt(record, persistentId);
+    PersistentModel* record = adopt(owned.release(), persistentId);
     if (!journal({Change::Kind::Insert, record})) {
         m_identity[static_cast<std::size_t>(record->recordType())].remove(persistentId);
-        record->m_persistentId = 0;
-        record->m_context = nullptr;
-        record->m_owner = nullptr;
-        record->setParent(nullptr);
-        return false;
+        record->m_owner = nullptr; // freed here, before the sweep could reach it
+        delete record;
+        return nullptr;
     }
     m_pendingInserts.insert(record);
     if (record->recordType() == RecordType::SpeedSample) {
@@ -95,7 +92,7 @@ bool ModelContext::insert(PersistentModel* record) {
         }
     }
     Q_EMIT recordInserted(record);
-    return true;
+    return record;
 }
 
 void ModelContext::recordWritten(PersistentModel* record, int column) {
@@ -206,6 +203,25 @@ void ModelContext::reportFailure(const QString& error) {
     Q_EMIT saveFailed(error);
 }
 
+StoreError ModelContext::reportReadFailure(const QSqlError& error) {
+    const QString description = describe(error);
+    const bool first = !m_readError;
+    m_readError = StoreError{description};
+    // Once per stretch of failures: a view that rereads on the signal must not start it again.
+    if (first) {
+        qCCritical(lcStore).noquote() << QStringLiteral("Could not read the trip store: %1").arg(description);
+        Q_EMIT readFailed(description);
+    }
+    return *m_readError;
+}
+
+void ModelContext::readSucceeded() {
+    if (std::exchange(m_readError, std::nullopt)) {
+        qCInfo(lcStore).noquote() << "The trip store is read again";
+        Q_EMIT readRecovered();
+    }
+}
+
 void ModelContext::beginChange() {
     if (m_inTransaction || m_turnFailed) {
         return;
@@ -276,8 +292,12 @@ void ModelContext::refuseWrites(bool refuse) {
 }
 
 QString ModelContext::saveWarning() const {
-    return m_saveError ? QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot save: %1")
-                             .arg(m_saveError->description)
+    if (m_saveError) {
+        return QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot save: %1")
+            .arg(m_saveError->description);
+    }
+    return m_readError ? QCoreApplication::translate("quendle2::ModelContext", "quendle2 cannot read: %1")
+                             .arg(m_readError->description)
                        : QString();
 }
 

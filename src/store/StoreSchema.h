@@ -6,8 +6,8 @@ namespace quendle2::StoreSchema {
 
 /// One step from a schema version to the next. An upgrade runs every step a file needs in one transaction.
 struct Migration {
-    const char* from;
-    const char* to;
+    const char* from = nullptr;
+    const char* to = nullptr;
     std::span<const char* const> statements;
 };
 

@@ -23,6 +23,8 @@ Trip::Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* p
     m_latestMark.emplace();
 }
 
+Trip::~Trip() = default;
+
 QString Trip::titleFor(const QString& trainIdentifier) {
     return trainIdentifier.isEmpty() ? tr("Unknown Train") : trainIdentifier;
 }
@@ -122,11 +124,17 @@ QList<SpeedSample*> Trip::samples() const {
         }
         return list;
     }
-    const QList<SpeedSample*> loaded = context != nullptr ? context->samplesOf(this) : QList<SpeedSample*>{};
-    if (m_sampleHolders > 0) {
-        m_samples.emplace(loaded.begin(), loaded.end());
+    if (context == nullptr) {
+        return {};
     }
-    return loaded;
+    const auto loaded = context->samplesOf(this);
+    if (!loaded.ok()) {
+        return {}; // reported by the context; not kept, so the next call reads again
+    }
+    if (m_sampleHolders > 0) {
+        m_samples.emplace(loaded.value().begin(), loaded.value().end());
+    }
+    return loaded.value();
 }
 
 void Trip::holdSamples() {
@@ -147,21 +155,32 @@ void Trip::appendSample(SpeedSample* sample) {
 
 qint64 Trip::sampleCount() const {
     if (!m_sampleCount) {
-        positiveSpeedStats();
+        positiveSpeedStats(); // fills in the count, unless the read failed
     }
-    return *m_sampleCount;
+    return m_sampleCount.value_or(0);
 }
 
 SpeedSample* Trip::latestSample() const {
     ModelContext* context = modelContext();
-    return context != nullptr && !isDeleted() ? context->latestSampleOf(this) : nullptr;
+    if (context == nullptr || isDeleted()) {
+        return nullptr;
+    }
+    const auto latest = context->latestSampleOf(this);
+    return latest.ok() ? latest.value() : nullptr; // a failure is reported by the context
 }
 
 std::optional<Trip::SampleMark> Trip::latestSampleMark() const {
     if (!m_latestMark) {
-        const SpeedSample* latest = latestSample();
-        m_latestMark = latest != nullptr
-                           ? std::optional<SampleMark>(SampleMark{latest->timestamp(), latest->speedKmh()})
+        ModelContext* context = modelContext();
+        const auto latest = context != nullptr && !isDeleted()
+                                ? context->latestSampleOf(this)
+                                : Result<SpeedSample*, StoreError>::success(nullptr);
+        if (!latest.ok()) {
+            return std::nullopt; // not kept: the next call reads again
+        }
+        m_latestMark = latest.value() != nullptr
+                           ? std::optional<SampleMark>(
+                                 SampleMark{latest.value()->timestamp(), latest.value()->speedKmh()})
                            : std::nullopt;
     }
     return *m_latestMark;
@@ -170,8 +189,12 @@ std::optional<Trip::SampleMark> Trip::latestSampleMark() const {
 Trip::SpeedStats Trip::positiveSpeedStats() const {
     if (!m_stats) {
         ModelContext* context = modelContext();
-        const ModelContext::SampleAggregate aggregate =
-            context != nullptr ? context->sampleAggregateOf(this) : ModelContext::SampleAggregate{};
+        const auto read = context != nullptr ? context->sampleAggregateOf(this)
+                                             : Result<ModelContext::SampleAggregate, StoreError>::success({});
+        if (!read.ok()) {
+            return {}; // not kept: the next call reads again
+        }
+        const ModelContext::SampleAggregate& aggregate = read.value();
         m_sampleCount = aggregate.count;
         m_stats = SpeedStats{aggregate.positiveMax, aggregate.positiveMean, aggregate.positiveCount};
     }

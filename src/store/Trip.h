@@ -34,6 +34,7 @@ public:
 
     /// A new trip with a fresh random id, no end, no samples and speeds of 0.
     Trip(QDateTime startDate, QString trainIdentifier, bool active, QObject* parent = nullptr);
+    ~Trip() override; // out of line: the sample list needs SpeedSample complete
 
     static constexpr RecordType staticType = RecordType::Trip;
     RecordType recordType() const override { return staticType; }
@@ -78,6 +79,9 @@ public:
     /// store for it.
     std::optional<SampleMark> latestSampleMark() const;
     /// Maximum and average of the positive speeds, kept up to date as samples are recorded.
+    ///
+    /// The sample reads above come back empty when the store cannot be read; the context reports that
+    /// (ModelContext::lastReadError()) and nothing read from the failure is kept.
     SpeedStats positiveSpeedStats() const;
 
 Q_SIGNALS:

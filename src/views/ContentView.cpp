@@ -65,6 +65,8 @@ ContentView::ContentView(const ViewEnvironment& environment, OpenWindow openWind
         };
         connect(context, &ModelContext::saveFailed, this, showSaveState);
         connect(context, &ModelContext::saved, this, showSaveState);
+        connect(context, &ModelContext::readFailed, this, showSaveState);
+        connect(context, &ModelContext::readRecovered, this, showSaveState);
         showSaveState();
     } else {
         m_saveWarning->hide();

@@ -62,13 +62,13 @@ protected:
 private:
     ViewEnvironment m_environment;
     OpenWindow m_openWindow;
-    TripSelection* m_selection;
-    SidebarView* m_sidebar;
-    QStackedWidget* m_detailColumn;
-    DetailPaneView* m_detailPane;
+    TripSelection* m_selection = nullptr;
+    SidebarView* m_sidebar = nullptr;
+    QStackedWidget* m_detailColumn = nullptr;
+    DetailPaneView* m_detailPane = nullptr;
     QPointer<SettingsView> m_settings;
-    QLabel* m_saveWarning;
-    QLabel* m_hostHint;
+    QLabel* m_saveWarning = nullptr;
+    QLabel* m_hostHint = nullptr;
 };
 
 } // namespace quendle2

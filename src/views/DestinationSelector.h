@@ -24,8 +24,8 @@ private:
     void refresh();
     void choose(int index);
 
-    ServiceObserver* m_observer;
-    QComboBox* m_combo;
+    ServiceObserver* m_observer = nullptr;
+    QComboBox* m_combo = nullptr;
     QList<RoutePresentation::DestinationEntry> m_entries;
 };
 

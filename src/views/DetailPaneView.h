@@ -32,10 +32,10 @@ private:
     void choose();
 
     ViewEnvironment m_environment;
-    TripSelection* m_selection;
-    LiveQueryModel* m_trips;
-    QStackedLayout* m_stack;
-    QLabel* m_hint;
+    TripSelection* m_selection = nullptr;
+    LiveQueryModel* m_trips = nullptr;
+    QStackedLayout* m_stack = nullptr;
+    QLabel* m_hint = nullptr;
     TripDetailView* m_detail = nullptr;
     bool m_choicePending = false;
 };

@@ -34,7 +34,7 @@ private:
     void schedule();
     bool parentHidden() const;
 
-    AppStore* m_store;
+    AppStore* m_store = nullptr;
     QList<Signal> m_signals;
     std::function<void()> m_changed;
     QList<QMetaObject::Connection> m_connections;

@@ -18,7 +18,7 @@ namespace SettingsOptions {
 
 /// One switch: its label and the field of AppSettings it shows.
 struct Switch {
-    const char* sourceLabel;
+    const char* sourceLabel = nullptr;
     bool (*read)(const AppSettings&);
     void (*write)(AppSettings&, bool);
 
@@ -32,7 +32,7 @@ std::span<const Switch> notificationSwitches();
 
 /// One choice of a segmented control and the number it stores.
 struct Segment {
-    const char* sourceText;
+    const char* sourceText = nullptr;
     qint64 value;
 
     QString text() const;

@@ -46,8 +46,8 @@ private:
     RecordRef<AppSettings> m_settings;
     QList<QCheckBox*> m_switches;
     QList<const SettingsOptions::Switch*> m_switchOptions; ///< what each of `m_switches` shows
-    QButtonGroup* m_segments;
-    QButtonGroup* m_reminderSegments;
+    QButtonGroup* m_segments = nullptr;
+    QButtonGroup* m_reminderSegments = nullptr;
     bool m_intervalHandedOver = false;
 };
 

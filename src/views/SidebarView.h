@@ -42,12 +42,12 @@ private:
     void showContextMenu(const QPoint& position);
     void updateEmptyText();
 
-    ModelContext* m_context;
-    TripSelection* m_selection;
-    LiveQueryModel* m_trips;
-    TripListView* m_list;
-    QLabel* m_empty;
-    QListWidget* m_links;
+    ModelContext* m_context = nullptr;
+    TripSelection* m_selection = nullptr;
+    LiveQueryModel* m_trips = nullptr;
+    TripListView* m_list = nullptr;
+    QLabel* m_empty = nullptr;
+    QListWidget* m_links = nullptr;
     bool m_showingSelection = false;
 };
 

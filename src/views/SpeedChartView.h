@@ -36,13 +36,13 @@ private:
     void applyPalette();
 
     SpeedChartPlot m_plot;
-    QStackedLayout* m_stack;
-    QLabel* m_message;
+    QStackedLayout* m_stack = nullptr;
+    QLabel* m_message = nullptr;
     QChartView* m_chartView = nullptr;
-    QChart* m_chart;
-    QLineSeries* m_series;
-    QCategoryAxis* m_timeAxis; ///< milliseconds since the epoch, with the plot's marks as labels
-    QValueAxis* m_speedAxis;
+    QChart* m_chart = nullptr;
+    QLineSeries* m_series = nullptr;
+    QCategoryAxis* m_timeAxis = nullptr; ///< milliseconds since the epoch, with the plot's marks as labels
+    QValueAxis* m_speedAxis = nullptr;
 };
 
 } // namespace quendle2

@@ -17,8 +17,8 @@ public:
     void setValue(const QString& value);
 
 private:
-    QLabel* m_title;
-    QLabel* m_value;
+    QLabel* m_title = nullptr;
+    QLabel* m_value = nullptr;
 };
 
 } // namespace quendle2

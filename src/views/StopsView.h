@@ -42,11 +42,11 @@ private:
     void fitHeight();
 
     ViewEnvironment m_environment;
-    ServiceObserver* m_observer;
-    QLabel* m_empty;
-    QScrollArea* m_scroll;
-    QWidget* m_list;
-    QVBoxLayout* m_listLayout;
+    ServiceObserver* m_observer = nullptr;
+    QLabel* m_empty = nullptr;
+    QScrollArea* m_scroll = nullptr;
+    QWidget* m_list = nullptr;
+    QVBoxLayout* m_listLayout = nullptr;
     /// Rows are kept by position, so a row stays expanded while the route is refreshed under it.
     QList<StopRow*> m_rows;
     /// The current stop the list last scrolled to; another one (the train moved on) scrolls again.

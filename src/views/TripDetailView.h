@@ -61,16 +61,16 @@ private:
     bool m_chartStale = false;
     bool m_holdingSamples = false;
 
-    QVBoxLayout* m_column;
-    QLabel* m_title;
-    QLabel* m_activeBadge;
-    QLabel* m_start;
-    QLabel* m_dash;
-    QLabel* m_end;
+    QVBoxLayout* m_column = nullptr;
+    QLabel* m_title = nullptr;
+    QLabel* m_activeBadge = nullptr;
+    QLabel* m_start = nullptr;
+    QLabel* m_dash = nullptr;
+    QLabel* m_end = nullptr;
     QList<StatCard*> m_cards;
-    SpeedChartView* m_chart;
+    SpeedChartView* m_chart = nullptr;
     DestinationSelector* m_selector = nullptr;
-    StopsView* m_stops;
+    StopsView* m_stops = nullptr;
 };
 
 } // namespace quendle2

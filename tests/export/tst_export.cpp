@@ -59,14 +59,14 @@ private Q_SLOTS:
         m_store = opened.takeValue();
         ModelContext* context = m_store->mainContext();
         auto* older = context->insert(std::make_unique<Trip>(at(10, 0, 0), u""_s, false));
-        context->insert(new SpeedSample(at(10, 5, 0), 80, older, nullptr, 48.14, 11.56));
+        context->insert(std::make_unique<SpeedSample>(at(10, 5, 0), 80, older, nullptr, 48.14, 11.56));
         m_trips.insert(u"older"_s, older);
         auto* newer =
             context->insert(std::make_unique<Trip>(at(19, 30, 0), u"ICE <5> & \"Sprinter\"\x01"_s, true));
         // Recorded out of time order: the exports follow the clock, not the insertion.
-        context->insert(new SpeedSample(at(19, 41, 0, 250), 99.25, newer, nullptr, 50.2, 8.7));
-        context->insert(new SpeedSample(at(19, 40, 0), 120.5, newer, nullptr, 50.107, 8.663));
-        context->insert(new SpeedSample(at(19, 40, 30, 125), 0, newer));
+        context->insert(std::make_unique<SpeedSample>(at(19, 41, 0, 250), 99.25, newer, nullptr, 50.2, 8.7));
+        context->insert(std::make_unique<SpeedSample>(at(19, 40, 0), 120.5, newer, nullptr, 50.107, 8.663));
+        context->insert(std::make_unique<SpeedSample>(at(19, 40, 30, 125), 0, newer));
         m_trips.insert(u"latest"_s, newer);
         QVERIFY(context->save());
     }

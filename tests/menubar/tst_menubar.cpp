@@ -339,9 +339,9 @@ private Q_SLOTS:
                  (QStringList{u"Rebuild menubar: connected=false lastStatusAge=nil speed=0.0 wifi="_s,
                               u"Menubar shows disconnected (connected flag false)"_s}));
 
-        auto* settings = new AppSettings;
+        auto settings = std::make_unique<AppSettings>();
         settings->setShowTrainEmoji(false);
-        bar.container->mainContext()->insert(settings);
+        bar.container->mainContext()->insert(std::move(settings));
         // Read once and kept: a new settings row counts once the settings say they changed.
         manager->rebuildMenubar();
         QVERIFY(bar.item->title().startsWith(u"\U0001F684"_s));

@@ -206,13 +206,12 @@ public:
 
     /// A trip of an earlier run that chose Frankfurt; a closed one ended five minutes after it started.
     Trip* addTrip(const QString& train, double startedAgo, bool active) {
-        RecordRef<Trip> trip = new Trip(clock.now().addMSecs(-qRound64(startedAgo * 1000)), train, active);
+        auto trip = std::make_unique<Trip>(clock.now().addMSecs(-qRound64(startedAgo * 1000)), train, active);
         trip->setSelectedStopEva(frankfurt);
         if (!active) {
             trip->setEndDate(trip->startDate().addSecs(300));
         }
-        context()->insert(trip);
-        return trip;
+        return context()->insert(std::move(trip));
     }
 
     /// Oldest first.

@@ -345,7 +345,7 @@ private Q_SLOTS:
         for (const bool reachable : {false, true}) {
             Harness h;
             Trip* trip = h.addTrip(u"ICE 1"_s, 600, true);
-            h.context()->insert(new SpeedSample(h.clock.now().addSecs(-10), 100.0, trip));
+            h.context()->insert(std::make_unique<SpeedSample>(h.clock.now().addSecs(-10), 100.0, trip));
             h.client->queueStatus(reachable ? reached(u"ICE 1"_s, 100.0) : unreachable());
             h.client->queueTrip(noRoute());
             h.service->start();
@@ -448,10 +448,9 @@ private Q_SLOTS:
         QFETCH(double, interval);
         QFETCH(QList<double>, position);
         Harness h;
-        RecordRef<Trip> trip = new Trip(h.clock.now(), u"ICE 1"_s, true);
+        RecordRef<Trip> trip = h.context()->insert(std::make_unique<Trip>(h.clock.now(), u"ICE 1"_s, true));
         trip->setMaxSpeed(99);
         trip->setAvgSpeed(42);
-        h.context()->insert(trip);
         for (double speed : speeds) {
             h.clock.advance(interval);
             h.service->apply(statusOf(u"ICE 1"_s, speed, position[0], position[1]));

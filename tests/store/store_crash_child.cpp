@@ -25,10 +25,9 @@ int main(int argc, char** argv) {
     }
     ModelContext* context = opened.value()->mainContext();
     const QDateTime start = QDateTime::currentDateTimeUtc();
-    RecordRef<Trip> trip = new Trip(start, QStringLiteral("ICE 1001"), true);
-    context->insert(trip);
+    RecordRef<Trip> trip = context->insert(std::make_unique<Trip>(start, QStringLiteral("ICE 1001"), true));
     for (int i = 0; i < 1000; ++i) {
-        context->insert(new SpeedSample(start.addSecs(i), i % 300, trip));
+        context->insert(std::make_unique<SpeedSample>(start.addSecs(i), i % 300, trip));
     }
     QObject::connect(context, &ModelContext::saved, context, [trip] {
         std::printf("flushed %s\n", qPrintable(trip->id().toString(QUuid::WithoutBraces)));

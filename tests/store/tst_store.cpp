@@ -114,10 +114,10 @@ private Q_SLOTS:
     void tripQueries() {
         QFETCH(FetchDescriptor, descriptor);
         // Inserted out of date order, so that store order and date order differ.
-        context()->insert(new Trip(at(3, 3), u"ICE 1"_s, false));
-        context()->insert(new Trip(at(1, 1), u"ICE 10"_s, false));
-        context()->insert(new Trip(at(2, 2), u"ice 1"_s, false));
-        context()->insert(new Trip(at(1, 15), u"ICE 1"_s, true));
+        context()->insert(std::make_unique<Trip>(at(3, 3), u"ICE 1"_s, false));
+        context()->insert(std::make_unique<Trip>(at(1, 1), u"ICE 10"_s, false));
+        context()->insert(std::make_unique<Trip>(at(2, 2), u"ice 1"_s, false));
+        context()->insert(std::make_unique<Trip>(at(1, 15), u"ICE 1"_s, true));
 
         for (int pass = 0; pass < 2; ++pass) { // from the open transaction, then from the file
             QStringList labels;
@@ -131,13 +131,12 @@ private Q_SLOTS:
 
     // No save anywhere: closing the store must be enough. One row is one object, however it is reached.
     void creationValuesSurviveReopen() {
-        RecordRef<Trip> trip = new Trip(at(12, 3, 41), u"ICE 577"_s, true);
-        RecordRef<AppSettings> settings = new AppSettings;
+        RecordRef<AppSettings> settings = context()->insert(std::make_unique<AppSettings>());
+        RecordRef<Trip> trip = context()->insert(std::make_unique<Trip>(at(12, 3, 41), u"ICE 577"_s, true));
         const QUuid id = trip->id();
-        context()->insert(settings);
-        context()->insert(new SpeedSample(at(12, 3, 42), 187.5, trip));
-        context()->insert(new StopSnapshot(at(12, 3, 43), trip, u"8000207"_s, u"Köln Hbf"_s, at(12, 3, 50),
-                                           std::nullopt, std::nullopt));
+        context()->insert(std::make_unique<SpeedSample>(at(12, 3, 42), 187.5, trip));
+        context()->insert(std::make_unique<StopSnapshot>(at(12, 3, 43), trip, u"8000207"_s, u"Köln Hbf"_s,
+                                                         at(12, 3, 50), std::nullopt, std::nullopt));
         // The train emoji option may be absent, as in records stored before it existed.
         for (const std::optional<bool> emoji : {std::optional<bool>(), std::optional(false)}) {
             AppSettings* changed = context()->insert(std::make_unique<AppSettings>());
@@ -183,13 +182,11 @@ private Q_SLOTS:
 
     // Writing a field's current value back still signals, on the record and the context: views rely on it.
     void settersAlwaysSignal() {
-        RecordRef<AppSettings> settings = new AppSettings;
-        RecordRef<Trip> trip = new Trip(at(6, 1), u"ICE 5"_s, true);
-        RecordRef<SpeedSample> sample = new SpeedSample(at(6, 1), 120, trip);
-        RecordRef<StopSnapshot> snapshot = new StopSnapshot(
-            at(6, 1), trip, u"8000105"_s, u"Frankfurt(Main)Hbf"_s, at(6, 1), std::nullopt, u"+3"_s);
-        std::ranges::for_each(QList<PersistentModel*>{settings, trip, sample, snapshot},
-                              [&](PersistentModel* record) { context()->insert(record); });
+        RecordRef<AppSettings> settings = context()->insert(std::make_unique<AppSettings>());
+        RecordRef<Trip> trip = addTrip(at(6, 1), u"ICE 5"_s, true);
+        RecordRef<SpeedSample> sample = context()->insert(std::make_unique<SpeedSample>(at(6, 1), 120, trip));
+        RecordRef<StopSnapshot> snapshot = context()->insert(std::make_unique<StopSnapshot>(
+            at(6, 1), trip, u"8000105"_s, u"Frankfurt(Main)Hbf"_s, at(6, 1), std::nullopt, u"+3"_s));
         const auto signalled = [&](PersistentModel* record, const char* signal,
                                    const std::function<void()>& write) {
             QSignalSpy changed(record,
@@ -227,8 +224,9 @@ private Q_SLOTS:
         if (insertCopy) {
             auto copy = std::make_unique<Trip>(at(1, 3), u"ICE 3"_s, true);
             copy->setId(ids[0]);
-            context()->insert(copy.get());
-            QVERIFY(!copy->isInserted());
+            const QPointer<Trip> refused = copy.get();
+            QCOMPARE(context()->insert(std::move(copy)), nullptr);
+            QVERIFY(refused.isNull()); // freed, not leaked
         } else {
             second->setId(ids[0]);
         }
@@ -243,7 +241,7 @@ private Q_SLOTS:
     // A trip takes its samples with it; its snapshots stay, with an empty link; its row id is never reused.
     void deletingATripTakesItsSamples() {
         RecordRef<Trip> kept = addTrip(at(8, 1), u"ICE 1"_s, true);
-        RecordRef<Trip> doomed = new Trip(at(8, 2), u"ICE 2"_s, false);
+        RecordRef<Trip> doomed = addTrip(at(8, 2), u"ICE 2"_s, false);
         QList<SpeedSample*> doomedSamples;
         for (int i = 0; i < 3; ++i) {
             doomedSamples << context()->insert(std::make_unique<SpeedSample>(at(8, 2, i), 100 + i, doomed));
@@ -251,9 +249,8 @@ private Q_SLOTS:
         SpeedSample* keptSample = context()->insert(std::make_unique<SpeedSample>(at(8, 1), 50, kept));
         QList<StopSnapshot*> snapshots;
         for (Trip* trip : {doomed, doomed, kept}) {
-            snapshots << new StopSnapshot(at(8, 2, 30), trip, u"8002549"_s, u"Hamburg Hbf"_s, {}, {},
-                                          u"+2"_s);
-            context()->insert(snapshots.last());
+            snapshots << context()->insert(std::make_unique<StopSnapshot>(
+                at(8, 2, 30), trip, u"8002549"_s, u"Hamburg Hbf"_s, std::nullopt, std::nullopt, u"+2"_s));
         }
         QVERIFY(waitForSave(context()));
         const qint64 freedRow = doomed->persistentId();
@@ -293,7 +290,7 @@ private Q_SLOTS:
         // The remembered mark follows a sample that moves back in time, and the next one that joins.
         samples[1]->setTimestamp(at(10, 1, 0));
         QCOMPARE(trip->latestSampleMark()->speedKmh, 2.0);
-        context()->insert(new SpeedSample(at(10, 1, 2), 7, trip));
+        context()->insert(std::make_unique<SpeedSample>(at(10, 1, 2), 7, trip));
         QCOMPARE(trip->latestSampleMark()->speedKmh, 7.0);
 
         QVERIFY(reopen());
@@ -367,7 +364,7 @@ private Q_SLOTS:
         QSignalSpy saved(context(), &ModelContext::saved);
         RecordRef<Trip> trip = addTrip(at(4, 1), u"ICE 3"_s, true);
         for (int i = 1; i <= 10; ++i) {
-            context()->insert(new SpeedSample(at(4, 1, i), 10.0 * i, trip));
+            context()->insert(std::make_unique<SpeedSample>(at(4, 1, i), 10.0 * i, trip));
             trip->setMaxSpeed(10.0 * i);
         }
         QVERIFY(context()->hasUncommittedChanges());
@@ -417,7 +414,7 @@ private Q_SLOTS:
         if (kind != BadFile::Foreign && kind != BadFile::NoFolder) {
             auto store = openStore(keptPath);
             QVERIFY(store);
-            store->mainContext()->insert(new Trip(at(2, 1), u"ICE 1"_s, true));
+            store->mainContext()->insert(std::make_unique<Trip>(at(2, 1), u"ICE 1"_s, true));
         }
         switch (kind) {
         case BadFile::DamagedHeader:

@@ -19,7 +19,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-enum class Fault { WritesRefused, CommitRefused };
+enum class Fault { WritesRefused, CommitRefused, StatementsInterrupted };
 
 QDateTime at(int minute) {
     return QDateTime(QDate(2025, 6, 1), QTime(10, 0), Qt::UTC).addSecs(minute * 60);
@@ -39,7 +39,10 @@ sqlite3* storeHandle() {
 /// Counts the store's error messages while it lives.
 class StoreErrors {
 public:
-    StoreErrors() { s_previous = qInstallMessageHandler(&StoreErrors::handle); }
+    StoreErrors() {
+        lines.clear();
+        s_previous = qInstallMessageHandler(&StoreErrors::handle);
+    }
     ~StoreErrors() { qInstallMessageHandler(s_previous); }
     static inline QStringList lines;
 
@@ -56,6 +59,8 @@ private:
 } // namespace
 
 Q_DECLARE_METATYPE(Fault)
+using SampleRead = qint64 (*)(ModelContext*, Trip*);
+Q_DECLARE_METATYPE(SampleRead)
 
 class TestStoreFaults : public QObject, private StoreFixture {
     Q_OBJECT
@@ -84,7 +89,6 @@ private Q_SLOTS:
         }
         QVERIFY(context->save());
 
-        StoreErrors::lines.clear();
         StoreErrors errors;
         QSignalSpy failed(context, &ModelContext::saveFailed);
         setFault(fault);
@@ -139,6 +143,42 @@ private Q_SLOTS:
         QCOMPARE(reader.scalar(u"SELECT COUNT(*) FROM AppSettings"_s).toInt(), 1);
     }
 
+    void failedReadsAreReported_data() {
+        QTest::addColumn<SampleRead>("read");
+        QTest::newRow("fetch") << SampleRead([](ModelContext* context, Trip*) {
+            const auto fetched = context->fetch<SpeedSample>();
+            return fetched.ok() ? fetched.value().size() : 0;
+        });
+        QTest::newRow("samples") << SampleRead(
+            [](ModelContext*, Trip* trip) { return trip->samples().size(); });
+        QTest::newRow("latest") << SampleRead(
+            [](ModelContext*, Trip* trip) { return qint64(trip->latestSampleMark().has_value()); });
+        QTest::newRow("count") << SampleRead([](ModelContext*, Trip* trip) { return trip->sampleCount(); });
+    }
+
+    // A read that fails is reported as a failed save is, and what it read as empty is not kept.
+    void failedReadsAreReported() {
+        QFETCH(SampleRead, read);
+        RecordRef<Trip> trip = context()->insert(std::make_unique<Trip>(at(0), u"ICE 1"_s, true));
+        context()->insert(std::make_unique<SpeedSample>(at(1), 120, trip));
+        trip = nullptr;
+        QVERIFY(reopen()); // nothing of the trip in memory
+        trip = context()->fetch<Trip>().value().value(0);
+
+        StoreErrors errors;
+        QSignalSpy failed(context(), &ModelContext::readFailed);
+        QSignalSpy recovered(context(), &ModelContext::readRecovered);
+        setFault(Fault::StatementsInterrupted);
+        QCOMPARE(read(context(), trip), 0);
+        QCOMPARE(read(context(), trip), 0);
+        QCOMPARE(errors.lines, QStringList{u"Could not read the trip store: interrupted"_s});
+        QVERIFY(failed.count() == 1 && context()->saveWarning() == u"quendle2 cannot read: interrupted"_s);
+
+        setFault(std::nullopt);
+        QCOMPARE(read(context(), trip), 1);
+        QVERIFY(recovered.count() == 1 && context()->saveWarning().isEmpty() && !context()->lastReadError());
+    }
+
     // Records nobody holds leave memory once their changes are in the file; a held one keeps its identity.
     void unheldRecordsAreFreed() {
         ModelContext* context = StoreFixture::context();
@@ -176,6 +216,10 @@ private:
         m_store->mainContext()->refuseWrites(fault == Fault::WritesRefused);
         const auto refuse = [](void*) { return 1; };
         sqlite3_commit_hook(storeHandle(), fault == Fault::CommitRefused ? +refuse : nullptr, nullptr);
+        // A statement SQLite gives up on while stepping, as on an unreadable page.
+        const auto interrupt = [](void*) { return 1; };
+        sqlite3_progress_handler(storeHandle(), 1,
+                                 fault == Fault::StatementsInterrupted ? +interrupt : nullptr, nullptr);
     }
 };
 

@@ -73,11 +73,12 @@ private Q_SLOTS:
         // Three earlier journeys, one without a train number.
         const QStringList earlier{u"ICE 578"_s, u""_s, u"ICE 1007"_s};
         for (int i = 0; i < earlier.size(); ++i) {
-            auto* trip = new Trip(now.addDays(-(i + 1) * 3).addSecs(-3600 * (i + 2)), earlier.at(i), false);
+            auto trip = std::make_unique<Trip>(now.addDays(-(i + 1) * 3).addSecs(-3600 * (i + 2)),
+                                               earlier.at(i), false);
             trip->setEndDate(trip->startDate().addSecs(3 * 3600 + 1200 * i));
             trip->setMaxSpeed(248.6 + i * 10);
             trip->setAvgSpeed(163.2 - i * 9);
-            context->insert(trip);
+            context->insert(std::move(trip));
         }
         f.tick(reached(u"ICE 272"_s, 0), TripOutcome::success(info));
         Trip* running = f.service->currentTrip();
@@ -85,7 +86,7 @@ private Q_SLOTS:
         for (int s = 30; s <= 7200; s += 30) {
             const double cruise = 120 + 80 * std::sin(s / 900.0) + 40 * std::sin(s / 170.0);
             const double speed = s < 600 ? s * 0.3 : std::max(0.0, s > 3300 && s < 3600 ? 0.0 : cruise);
-            context->insert(new SpeedSample(running->startDate().addSecs(s), speed, running));
+            context->insert(std::make_unique<SpeedSample>(running->startDate().addSecs(s), speed, running));
         }
         running->setMaxSpeed(running->positiveSpeedStats().maximum);
         running->setAvgSpeed(running->positiveSpeedStats().average);

@@ -49,8 +49,8 @@ private Q_SLOTS:
         Fixture f;
         QList<Trip*> trips;
         for (qsizetype i = 0; i < active.size(); ++i) {
-            trips.append(new Trip(journeyStart.addDays(i), u"ICE %1"_s.arg(i), active.at(i)));
-            f.h.context()->insert(trips.last());
+            trips.append(f.h.context()->insert(
+                std::make_unique<Trip>(journeyStart.addDays(i), u"ICE %1"_s.arg(i), active.at(i))));
         }
         const QStringList themePaths = QIcon::themeSearchPaths();
         QIcon::setThemeSearchPaths({}); // a desktop without these icons: ours show

@@ -203,8 +203,8 @@ private Q_SLOTS:
         Trip* trip = context->insert(std::make_unique<Trip>(t0, u"ICE 1"_s, true));
         Trip* other = context->insert(std::make_unique<Trip>(t0, u"ICE 2"_s, false));
         const auto snapshot = [&](Trip* owner, const QString& eva, int minute, const QString& delay) {
-            context->insert(new StopSnapshot(t0.addSecs(minute * 60), owner, eva, eva, std::nullopt,
-                                             std::nullopt, delay));
+            context->insert(std::make_unique<StopSnapshot>(t0.addSecs(minute * 60), owner, eva, eva,
+                                                           std::nullopt, std::nullopt, delay));
         };
         snapshot(trip, u"X"_s, 1, u"+2"_s);
         snapshot(trip, u"X"_s, 9, u"+8"_s);

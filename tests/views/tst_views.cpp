@@ -117,7 +117,8 @@ private Q_SLOTS:
         QCOMPARE(view.cards().at(2)->value(), u"150 km/h"_s);
 
         const auto addSample = [&](int second) {
-            f.h.context()->insert(new SpeedSample(trip->startDate().addSecs(second), 100, trip));
+            f.h.context()->insert(
+                std::make_unique<SpeedSample>(trip->startDate().addSecs(second), 100, trip));
             QCoreApplication::processEvents();
             return view.chart()->plot().points.size();
         };
