@@ -1,17 +1,18 @@
 // The menu-bar title (as exact UTF-8), the journey menu and what a click on the status item does.
 
-#include "RecordingStatusItem.h"
 #include "menubar/ClickDecision.h"
 #include "menubar/HostHint.h"
 #include "menubar/JourneyMenu.h"
 #include "menubar/MenubarTitle.h"
 #include "menubar/StatusBarManager.h"
-#include "platform/ManualClock.h"
 #include "service/AppStore.h"
 #include "service/TrainService.h"
 #include "store/AppSettings.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
+#include "support/ManualClock.h"
+#include "support/RecordingStatusItem.h"
+#include "support/TrainServiceProbe.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -346,7 +347,7 @@ private Q_SLOTS:
         manager->rebuildMenubar();
         QVERIFY(bar.item->title().startsWith(u"\U0001F684"_s));
         NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
-        service->apply(ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
+        TrainServiceProbe::apply(*service, ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
         bar.clock.advance(2.5);
         // apply() alone leaves the service disconnected: only a tick decides that.
         QCoreApplication::processEvents();

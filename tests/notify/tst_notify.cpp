@@ -1,9 +1,9 @@
 // Notices about the journey: when each is due, and how it reaches the desktop's notification server.
 
-#include "FakeNotificationServer.h"
-#include "PrivateSessionBus.h"
 #include "notify/DesktopNotifier.h"
 #include "notify/JourneyNotices.h"
+#include "support/FakeNotificationServer.h"
+#include "support/PrivateSessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusError>

@@ -1,13 +1,14 @@
 #pragma once
 
-#include "FakePortalClient.h"
 #include "platform/Log.h"
-#include "platform/ManualClock.h"
 #include "service/TrainService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/StopSnapshot.h"
 #include "store/Trip.h"
+#include "support/FakePortalClient.h"
+#include "support/ManualClock.h"
+#include "support/TrainServiceProbe.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -125,7 +126,7 @@ inline void tickOn(TrainService& service, FakePortalClient& portal, const ICESta
     portal.queueStatus(StatusOutcome::success(status));
     portal.queueTrip(TripOutcome::success(trip));
     QSignalSpy finished(&service, &TrainService::tickFinished);
-    service.tick();
+    TrainServiceProbe::tick(service);
     QTRY_COMPARE(finished.count(), 1);
 }
 
@@ -201,7 +202,7 @@ public:
     void tick(StatusOutcome status, TripOutcome trip = noRoute()) {
         client->queueStatus(std::move(status));
         client->queueTrip(std::move(trip));
-        service->tick();
+        TrainServiceProbe::tick(*service);
     }
 
     /// A trip of an earlier run that chose Frankfurt; a closed one ended five minutes after it started.
