@@ -49,7 +49,7 @@ private:
                     return made;
                 });
         }
-        LogCapture log;
+        LogCapture log{lcTrainService()};
         QTemporaryDir dir;
         ManualClock clock{journeyStart};
         FakePortalClient* client = nullptr;

@@ -5,6 +5,7 @@
 #include "store/ModelContext.h"
 #include "store/SpeedSample.h"
 #include "store/Trip.h"
+#include "support/LogCapture.h"
 
 #include <QSignalSpy>
 #include <QSqlDriver>
@@ -35,23 +36,6 @@ sqlite3* storeHandle() {
     }
     return nullptr;
 }
-
-/// Counts the store's error messages while it lives.
-class StoreErrors {
-public:
-    StoreErrors() { s_previous = qInstallMessageHandler(&StoreErrors::handle); }
-    ~StoreErrors() { qInstallMessageHandler(s_previous); }
-    static inline QStringList lines;
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (type == QtCriticalMsg && qstrcmp(context.category, lcStore().categoryName()) == 0) {
-            lines << text;
-        }
-        s_previous(type, context, text);
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-};
 
 } // namespace
 
@@ -84,8 +68,7 @@ private Q_SLOTS:
         }
         QVERIFY(context->save());
 
-        StoreErrors::lines.clear();
-        StoreErrors errors;
+        LogCapture errors(lcStore());
         QSignalSpy failed(context, &ModelContext::saveFailed);
         setFault(fault);
         // Several turns of a journey while nothing can be written.
@@ -105,8 +88,8 @@ private Q_SLOTS:
         QVERIFY(!context->save());
         QVERIFY(context->hasUncommittedChanges());
         QCOMPARE(context->saveWarning().left(22), u"quendle2 cannot save: "_s);
-        QCOMPARE(errors.lines.size(), 1);
-        QVERIFY(errors.lines.first().startsWith(u"Could not save the trip store: "_s));
+        QCOMPARE(errors.ofType(QtCriticalMsg).size(), 1);
+        QVERIFY(errors.ofType(QtCriticalMsg).first().startsWith(u"Could not save the trip store: "_s));
         {
             RawConnection reader(storePath(), true);
             QCOMPARE(reader.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 3);
@@ -118,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(saved.wait());
         QVERIFY(!context->hasUncommittedChanges());
         QVERIFY(context->saveWarning().isEmpty());
-        QCOMPARE(errors.lines.size(), 1);
+        QCOMPARE(errors.ofType(QtCriticalMsg).size(), 1);
 
         const qint64 oldId = old->persistentId();
         const qint64 nextId = next->persistentId();

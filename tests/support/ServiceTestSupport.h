@@ -7,6 +7,7 @@
 #include "store/StopSnapshot.h"
 #include "store/Trip.h"
 #include "support/FakePortalClient.h"
+#include "support/LogCapture.h"
 #include "support/ManualClock.h"
 #include "support/TrainServiceProbe.h"
 
@@ -138,47 +139,6 @@ inline TripOutcome noRoute() {
     return TripOutcome::success(ICETripInfo{});
 }
 
-/// Collects the service's messages; of two live captures the first installs the handler, the last removes it.
-class LogCapture {
-public:
-    LogCapture() {
-        if (depth++ == 0) {
-            lines.clear();
-            previous = qInstallMessageHandler(&LogCapture::handle);
-        }
-    }
-    ~LogCapture() {
-        if (--depth == 0) {
-            qInstallMessageHandler(previous);
-        }
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    bool has(QtMsgType type, const QString& text) const { return lines.contains({type, text}); }
-    QStringList startingWith(const QString& prefix) const {
-        QStringList texts;
-        for (const auto& [type, text] : lines) {
-            if (text.startsWith(prefix)) {
-                texts << text;
-            }
-        }
-        return texts;
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (context.category != nullptr && qstrcmp(context.category, lcTrainService().categoryName()) == 0) {
-            lines.append({type, text});
-        } else if (previous != nullptr) {
-            previous(type, context, text);
-        }
-    }
-    static inline QList<std::pair<QtMsgType, QString>> lines;
-    static inline QtMessageHandler previous = nullptr;
-    static inline int depth = 0;
-};
-
 /// A service on a fresh store (or none), a scripted portal and a clock at 2024-05-01 08:15:00 UTC.
 class Harness {
 public:
@@ -221,7 +181,7 @@ public:
         return context()->fetch<StopSnapshot>(FetchDescriptor{{}, {{u"createdAt"_s, true}}, {}}).value();
     }
 
-    LogCapture log;
+    LogCapture log{lcTrainService()};
     QTemporaryDir dir;
     std::unique_ptr<ModelContainer> store;
     ManualClock clock{journeyStart};
