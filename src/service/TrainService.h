@@ -152,15 +152,6 @@ private:
     /// Tests and benchmarks drive the steps below one at a time.
     friend class TrainServiceProbe;
 
-    // Internal state with change signals of its own, read by no view.
-    std::optional<bool> portalConnectionFlag() const { return m_portalConnectionFlag; }
-    QTimer* timer() const { return m_timer; }
-    PortalClient* client() const { return m_client; }
-    std::optional<QDateTime> lastConnectedAt() const { return m_lastConnectedAt; }
-    std::optional<QDateTime> lastSampleAt() const { return m_lastSampleAt; }
-    std::optional<QString> changeCandidateIdent() const { return m_changeCandidateIdent; }
-    std::optional<QDateTime> changeCandidateSince() const { return m_changeCandidateSince; }
-
     void restartPollingTimer();
     void timerFired();
     /// One polling cycle; finishes when both fetches have been consumed.

@@ -15,12 +15,12 @@ public:
                                      const std::optional<QString>& tzn) {
         return TrainService::composeIdentifier(trainType, tzn);
     }
-    static QTimer* timer(const TrainService& service) { return service.timer(); }
+    static QTimer* timer(const TrainService& service) { return service.m_timer; }
     static std::optional<bool> portalConnectionFlag(const TrainService& service) {
-        return service.portalConnectionFlag();
+        return service.m_portalConnectionFlag;
     }
     static std::optional<QString> changeCandidateIdent(const TrainService& service) {
-        return service.changeCandidateIdent();
+        return service.m_changeCandidateIdent;
     }
 };
 
