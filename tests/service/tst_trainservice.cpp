@@ -132,12 +132,10 @@ private Q_SLOTS:
         Harness h(false);
         for (const std::optional<double> speed :
              {std::optional(-3.0), std::optional(qQNaN()), std::optional<double>()}) {
-            TrainServiceProbe::apply(*h.service,
-                                     statusWith(true, u"WEAK"_s, 106.3, std::nullopt, std::nullopt));
+            h.apply(statusWith(true, u"WEAK"_s, 106.3, std::nullopt, std::nullopt));
             QVERIFY(h.service->currentSpeedKmh() == 106.3 && h.service->wifiQuality() == u"WEAK"_s &&
                     TrainServiceProbe::portalConnectionFlag(*h.service) == std::optional(true));
-            TrainServiceProbe::apply(
-                *h.service, statusWith(std::nullopt, std::nullopt, speed, std::nullopt, std::nullopt));
+            h.apply(statusWith(std::nullopt, std::nullopt, speed, std::nullopt, std::nullopt));
             QCOMPARE(h.service->currentSpeedKmh(), 0.0);
             QCOMPARE(h.service->wifiQuality(), QString());
             QCOMPARE(TrainServiceProbe::portalConnectionFlag(*h.service), std::nullopt);
@@ -167,10 +165,10 @@ private Q_SLOTS:
         QCOMPARE(TrainServiceProbe::composeIdentifier(trainType, tzn), composed);
 
         Harness h;
-        TrainServiceProbe::apply(*h.service, statusOf(u"ICE 100"_s));
+        h.apply(statusOf(u"ICE 100"_s));
         QSignalSpy changed(h.service.get(), &TrainService::trainIdentifierChanged);
         for (int i = 0; i < 2; ++i) {
-            TrainServiceProbe::apply(*h.service, statusWith(true, std::nullopt, 100.0 + i, trainType, tzn));
+            h.apply(statusWith(true, std::nullopt, 100.0 + i, trainType, tzn));
         }
         // An identifier that says nothing keeps the last one and cannot start a change of train.
         QCOMPARE(h.service->trainIdentifier(), composed.isEmpty() ? u"ICE 100"_s : composed);
@@ -205,7 +203,7 @@ private Q_SLOTS:
         QFETCH(QString, newTrain);
         Harness h;
         h.clock.set(journeyStart.addSecs(-5));
-        TrainServiceProbe::apply(*h.service, statusOf(u"ICE 1"_s, 90));
+        h.apply(statusOf(u"ICE 1"_s, 90));
         QPointer<Trip> old = h.service->currentTrip();
         QVERIFY(old != nullptr);
 
@@ -213,10 +211,9 @@ private Q_SLOTS:
             const Sighting& sighting = sightings[i];
             const double speed = 100.0 + 10.0 * static_cast<double>(i); // every status leaves a sample
             h.clock.set(journeyStart.addMSecs(qRound64(sighting.at * 1000)));
-            TrainServiceProbe::apply(*h.service,
-                                     sighting.train.isEmpty()
-                                         ? statusWith(true, std::nullopt, speed, std::nullopt, std::nullopt)
-                                         : statusOf(sighting.train, speed));
+            h.apply(sighting.train.isEmpty()
+                        ? statusWith(true, std::nullopt, speed, std::nullopt, std::nullopt)
+                        : statusOf(sighting.train, speed));
             const bool last = i == sightings.size() - 1;
             QCOMPARE(h.service->currentTrip() == old.data(), !last);
             QCOMPARE(old->active(), !last);
@@ -265,10 +262,10 @@ private Q_SLOTS:
         Harness h;
         const QList<Trip*> trips = addTrips(h, priors);
         // A choice of this session, to see whether the trip's own replaces it.
-        TrainServiceProbe::applyTripInfo(*h.service, route({stop(dortmund), stop(frankfurt)}));
+        h.applyTripInfo(route({stop(dortmund), stop(frankfurt)}));
         h.service->selectDestination(dortmund);
 
-        TrainServiceProbe::apply(*h.service, statusOf(u"ICE 5"_s));
+        h.apply(statusOf(u"ICE 5"_s));
         Trip* current = h.service->currentTrip();
         QVERIFY2(h.log.has(QtInfoMsg, message), qPrintable(message));
         if (reused >= 0) {
@@ -399,7 +396,7 @@ private Q_SLOTS:
     void deletedCurrentTripIsLetGo() {
         Harness h;
         QPointer<Trip> deleted = h.addTrip(u"ICE 1"_s, 1200, false);
-        TrainServiceProbe::apply(*h.service, statusOf(u"ICE 1"_s));
+        h.apply(statusOf(u"ICE 1"_s));
         QCOMPARE(h.service->currentTrip(), deleted.data());
         QSignalSpy currentChanged(h.service.get(), &TrainService::currentTripChanged);
         QSignalSpy endDate(deleted.data(), &Trip::endDateChanged);
@@ -459,7 +456,7 @@ private Q_SLOTS:
         h.context()->insert(trip);
         for (double speed : speeds) {
             h.clock.advance(interval);
-            TrainServiceProbe::apply(*h.service, statusOf(u"ICE 1"_s, speed, position[0], position[1]));
+            h.apply(statusOf(u"ICE 1"_s, speed, position[0], position[1]));
         }
         QCOMPARE(h.service->currentTrip(), trip);
         QTEST(trip->sampleCount(), "count");
@@ -500,10 +497,10 @@ private Q_SLOTS:
         QFETCH(int, index);
         QFETCH(bool, choiceKept);
         Harness h(false);
-        TrainServiceProbe::applyTripInfo(*h.service, route({stop(dortmund)}));
+        h.applyTripInfo(route({stop(dortmund)}));
         h.service->selectDestination(dortmund);
 
-        TrainServiceProbe::applyTripInfo(*h.service, decodeTrip(json));
+        h.applyTripInfo(decodeTrip(json));
         QTEST(evasOf(h.service->allStops()), "all");
         QTEST(evasOf(h.service->upcomingStops()), "upcoming");
         QCOMPARE(h.service->currentStopIndex(), index >= 0 ? std::optional<qsizetype>(index) : std::nullopt);
@@ -514,7 +511,7 @@ private Q_SLOTS:
 
     void stopTimesAndFreshIds() {
         Harness h(false);
-        TrainServiceProbe::applyTripInfo(*h.service, decodeTrip(timedStop));
+        h.applyTripInfo(decodeTrip(timedStop));
         const TrainService::TripStop first = h.service->allStops().front();
         const QDateTime epoch = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
         QCOMPARE(first.scheduledArrival, std::optional(epoch.addMSecs(1500)));
@@ -527,7 +524,7 @@ private Q_SLOTS:
         QCOMPARE(upcoming.arrivalDelayText, std::optional(u"+1"_s));
 
         // Views key their rows on the ids: the same document must still produce new rows.
-        TrainServiceProbe::applyTripInfo(*h.service, decodeTrip(timedStop));
+        h.applyTripInfo(decodeTrip(timedStop));
         const TrainService::TripStop again = h.service->allStops().front();
         QVERIFY(again.id != first.id && !again.id.isNull());
         QVERIFY(h.service->upcomingStops().front() != upcoming);
@@ -556,13 +553,12 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, tripChoice);
         QFETCH(bool, dortmundPassed);
         Harness h;
-        TrainServiceProbe::apply(*h.service, statusOf(u"ICE 1"_s));
-        TrainServiceProbe::applyTripInfo(*h.service, route({stop(koeln), stop(dortmund), stop(frankfurt)}));
+        h.apply(statusOf(u"ICE 1"_s));
+        h.applyTripInfo(route({stop(koeln), stop(dortmund), stop(frankfurt)}));
         h.service->selectDestination(sessionChoice);
         h.service->currentTrip()->setSelectedStopEva(tripChoice);
 
-        TrainServiceProbe::applyTripInfo(
-            *h.service, route({stop(koeln, true), stop(dortmund, dortmundPassed), stop(frankfurt)}));
+        h.applyTripInfo(route({stop(koeln, true), stop(dortmund, dortmundPassed), stop(frankfurt)}));
         QTEST(h.service->selectedStopEva(), "selection");
         QTEST(h.service->menubarArrivalStop()->eva, "arrival");
 
@@ -592,7 +588,7 @@ private Q_SLOTS:
         QFETCH(QList<Delay>, delays);
         QFETCH(int, restartBefore);
         Harness h;
-        TrainServiceProbe::apply(*h.service, statusOf(u"ICE 1"_s));
+        h.apply(statusOf(u"ICE 1"_s));
         Trip* trip = h.service->currentTrip();
         for (qsizetype i = 0; i < delays.size(); ++i) {
             if (i == restartBefore) {
@@ -601,8 +597,7 @@ private Q_SLOTS:
                 QCOMPARE(h.service->currentTrip(), trip);
             }
             h.clock.advance(5);
-            TrainServiceProbe::applyTripInfo(*h.service,
-                                             route({stop(koeln, true), stop(frankfurt, false, delays[i])}));
+            h.applyTripInfo(route({stop(koeln, true), stop(frankfurt, false, delays[i])}));
         }
         QStringList texts;
         QStringList messages;

@@ -88,8 +88,8 @@ private Q_SLOTS:
         QVERIFY(!context->save());
         QVERIFY(context->hasUncommittedChanges());
         QCOMPARE(context->saveWarning().left(22), u"quendle2 cannot save: "_s);
-        QCOMPARE(errors.ofType(QtCriticalMsg).size(), 1);
-        QVERIFY(errors.ofType(QtCriticalMsg).first().startsWith(u"Could not save the trip store: "_s));
+        QCOMPARE(errors.startingWith({}, QtCriticalMsg).size(), 1);
+        QCOMPARE(errors.startingWith(u"Could not save the trip store: "_s, QtCriticalMsg).size(), 1);
         {
             RawConnection reader(storePath(), true);
             QCOMPARE(reader.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 3);
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(saved.wait());
         QVERIFY(!context->hasUncommittedChanges());
         QVERIFY(context->saveWarning().isEmpty());
-        QCOMPARE(errors.ofType(QtCriticalMsg).size(), 1);
+        QCOMPARE(errors.startingWith({}, QtCriticalMsg).size(), 1);
 
         const qint64 oldId = old->persistentId();
         const qint64 nextId = next->persistentId();

@@ -4,6 +4,7 @@
 #include <QLoggingCategory>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 
 namespace quendle2::test {
@@ -28,20 +29,11 @@ public:
     LogCapture& operator=(const LogCapture&) = delete;
 
     bool has(QtMsgType type, const QString& text) const { return lines.contains({type, text}); }
-    /// The texts that start with `prefix` (all by default), oldest first.
-    QStringList startingWith(const QString& prefix = {}) const {
+    /// The texts that start with `prefix`, of one type or of any, oldest first.
+    QStringList startingWith(const QString& prefix = {}, std::optional<QtMsgType> only = {}) const {
         QStringList texts;
         for (const auto& [type, text] : lines) {
-            if (text.startsWith(prefix) || prefix.isEmpty()) {
-                texts << text;
-            }
-        }
-        return texts;
-    }
-    QStringList ofType(QtMsgType wanted) const {
-        QStringList texts;
-        for (const auto& [type, text] : lines) {
-            if (type == wanted) {
+            if ((prefix.isEmpty() || text.startsWith(prefix)) && only.value_or(type) == type) {
                 texts << text;
             }
         }

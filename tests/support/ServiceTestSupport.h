@@ -165,6 +165,10 @@ public:
         TrainServiceProbe::tick(*service);
     }
 
+    /// The service's status and trip-info steps, without a tick around them.
+    void apply(const ICEStatus& status) { TrainServiceProbe::apply(*service, status); }
+    void applyTripInfo(const ICETripInfo& info) { TrainServiceProbe::applyTripInfo(*service, info); }
+
     /// A trip of an earlier run that chose Frankfurt; a closed one ended five minutes after it started.
     Trip* addTrip(const QString& train, double startedAgo, bool active) {
         RecordRef<Trip> trip = new Trip(clock.now().addMSecs(-qRound64(startedAgo * 1000)), train, active);
