@@ -162,8 +162,6 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, trainType);
         QFETCH(std::optional<QString>, tzn);
         QFETCH(QString, composed);
-        QCOMPARE(TrainServiceProbe::composeIdentifier(trainType, tzn), composed);
-
         Harness h;
         h.apply(statusOf(u"ICE 100"_s));
         QSignalSpy changed(h.service.get(), &TrainService::trainIdentifierChanged);

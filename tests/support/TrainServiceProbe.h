@@ -11,10 +11,6 @@ public:
     static void apply(TrainService& service, const ICEStatus& status) { service.apply(status); }
     static void applyTripInfo(TrainService& service, const ICETripInfo& info) { service.applyTripInfo(info); }
     static void reconcileActiveTrips(TrainService& service) { service.reconcileActiveTrips(); }
-    static QString composeIdentifier(const std::optional<QString>& trainType,
-                                     const std::optional<QString>& tzn) {
-        return TrainService::composeIdentifier(trainType, tzn);
-    }
     static QTimer* timer(const TrainService& service) { return service.m_timer; }
     static std::optional<bool> portalConnectionFlag(const TrainService& service) {
         return service.m_portalConnectionFlag;
