@@ -9,11 +9,12 @@
 // descriptors.
 #include "PortalSimulator.h"
 #include "app/quendle2App.h"
-#include "platform/ManualClock.h"
 #include "service/TrainService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/Trip.h"
+#include "support/ManualClock.h"
+#include "support/TrainServiceProbe.h"
 #include "views/ContentView.h"
 
 #include <QApplication>
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
         QEventLoop loop;
         QObject::connect(service, &TrainService::tickFinished, &loop, &QEventLoop::quit);
         guard.start();
-        service->tick();
+        TrainServiceProbe::tick(*service);
         loop.exec();
         guard.stop();
     };

@@ -6,7 +6,6 @@
 #include "journeybus/JourneyState.h"
 #include "menubar/JourneyMenu.h"
 #include "notify/JourneyNotices.h"
-#include "platform/ManualClock.h"
 #include "portal/ICEStatus.h"
 #include "portal/ICETripInfo.h"
 #include "portal/PortalClient.h"
@@ -14,6 +13,8 @@
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/Trip.h"
+#include "support/ManualClock.h"
+#include "support/TrainServiceProbe.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -145,7 +146,7 @@ void build(Fixture& built) {
     built.service =
         std::make_unique<TrainService>(built.store->mainContext(), std::move(client), built.clock);
     QObject::connect(built.store->mainContext(), &ModelContext::saved, [&built] { ++built.saves; });
-    built.service->reconcileActiveTrips();
+    TrainServiceProbe::reconcileActiveTrips(*built.service);
     const Trip* trip = built.service->currentTrip();
     if (trip == nullptr || trip->trainIdentifier() != trainIdentifier ||
         trip->sampleCount() != initialSamples) {
@@ -199,7 +200,7 @@ void tick(benchmark::State& state) {
         const qint64 savesBefore = f.saves;
         f.client->decodeNs = 0;
         timer.start();
-        f.service->tick();
+        TrainServiceProbe::tick(*f.service);
         const qint64 applied = timer.nsecsElapsed();
         QCoreApplication::processEvents();
         const qint64 elapsed = timer.nsecsElapsed();
@@ -255,9 +256,9 @@ void tickPhases(benchmark::State& state) {
             state.SkipWithError("a document does not decode");
             break;
         }
-        f.service->apply(statusDocument.value());
+        TrainServiceProbe::apply(*f.service, statusDocument.value());
         const qint64 appliedStatus = timer.nsecsElapsed();
-        f.service->applyTripInfo(tripDocument.value());
+        TrainServiceProbe::applyTripInfo(*f.service, tripDocument.value());
         const qint64 appliedStops = timer.nsecsElapsed();
         // What the status item and the notices add after every update: the menu and the notices due.
         const QDateTime now = f.clock.now();

@@ -92,7 +92,6 @@ public:
 
     // Observable state, in declaration order.
     bool connected() const { return m_connected; }
-    std::optional<bool> portalConnectionFlag() const { return m_portalConnectionFlag; }
     double currentSpeedKmh() const { return m_currentSpeedKmh; }
     QString wifiQuality() const { return m_wifiQuality; }
     QString trainIdentifier() const { return m_trainIdentifier; }
@@ -111,42 +110,14 @@ public:
     std::optional<qsizetype> currentStopIndex() const { return m_currentStopIndex; }
     std::optional<QString> selectedStopEva() const { return m_selectedStopEva; }
     double refreshInterval() const { return m_refreshInterval; }
-    QTimer* timer() const { return m_timer; }
-    PortalClient* client() const { return m_client; }
     ModelContext* modelContext() const;
-    std::optional<QDateTime> lastConnectedAt() const { return m_lastConnectedAt; }
-    std::optional<QDateTime> lastSampleAt() const { return m_lastSampleAt; }
-    std::optional<QString> changeCandidateIdent() const { return m_changeCandidateIdent; }
-    std::optional<QDateTime> changeCandidateSince() const { return m_changeCandidateSince; }
 
     /// Stores the interval (seconds, not clamped), restarts the timer and runs one tick at once.
     void setRefreshInterval(double seconds);
 
     /// Adopts the newest active trip of the last run now-ish, and starts polling half a second later.
     void start();
-    void restartPollingTimer();
-    void timerFired();
-    /// One polling cycle; finishes when both fetches have been consumed.
-    void tick();
 
-    // Status and train change.
-    void apply(const ICEStatus& status);
-    void evaluateTrainChange(const QString& identifier);
-    /// trainType and tzn (without "ICE") joined by a space and trimmed; empty when neither says anything.
-    static QString composeIdentifier(const std::optional<QString>& trainType,
-                                     const std::optional<QString>& tzn);
-
-    // Trips and samples.
-    void reconcileActiveTrips();
-    Trip* findOrCreateTrip(const QString& identifier);
-    void recordSpeedSample(double speedKmh, std::optional<double> latitude, std::optional<double> longitude);
-    bool shouldRecordSample(const std::optional<Trip::SampleMark>& latest, double speedKmh) const;
-    void closeStaleTrip();
-
-    // Stops.
-    void applyTripInfo(const ICETripInfo& info);
-    static std::optional<TripStop> makeTripStop(const ICETripInfo::Trip::Stop& stop);
-    void recordDelaySnapshots(const std::vector<TripStop>& stops);
     /// The stop whose arrival the menu bar shows: the chosen one while it is ahead, else the next one.
     std::optional<UpcomingStop> menubarArrivalStop() const;
     /// The destination selector's choice: an upcoming stop's EVA number, or none for automatic.
@@ -178,6 +149,33 @@ Q_SIGNALS:
     void tickFinished();
 
 private:
+    /// Tests and benchmarks drive the steps below one at a time.
+    friend class TrainServiceProbe;
+
+    void restartPollingTimer();
+    void timerFired();
+    /// One polling cycle; finishes when both fetches have been consumed.
+    void tick();
+
+    // Status and train change.
+    void apply(const ICEStatus& status);
+    void evaluateTrainChange(const QString& identifier);
+    /// trainType and tzn (without "ICE") joined by a space and trimmed; empty when neither says anything.
+    static QString composeIdentifier(const std::optional<QString>& trainType,
+                                     const std::optional<QString>& tzn);
+
+    // Trips and samples.
+    void reconcileActiveTrips();
+    Trip* findOrCreateTrip(const QString& identifier);
+    void recordSpeedSample(double speedKmh, std::optional<double> latitude, std::optional<double> longitude);
+    bool shouldRecordSample(const std::optional<Trip::SampleMark>& latest, double speedKmh) const;
+    void closeStaleTrip();
+
+    // Stops.
+    void applyTripInfo(const ICETripInfo& info);
+    static std::optional<TripStop> makeTripStop(const ICETripInfo::Trip::Stop& stop);
+    void recordDelaySnapshots(const std::vector<TripStop>& stops);
+
     template <typename T, typename V>
     void assign(T& field, V&& value, void (TrainService::*changed)()) {
         field = std::forward<V>(value);

@@ -1,11 +1,11 @@
 // The shell in-process: once-only setup, the main window's lifecycle, views following a replaced service.
-#include "RecordingStatusItem.h"
-#include "ServiceTestSupport.h"
 #include "app/SingleInstance.h"
 #include "app/quendle2App.h"
 #include "menubar/StatusBarManager.h"
 #include "platform/NotificationCenter.h"
 #include "service/AppStore.h"
+#include "support/RecordingStatusItem.h"
+#include "support/ServiceTestSupport.h"
 #include "views/ContentView.h"
 #include "views/StopsView.h"
 
@@ -49,7 +49,7 @@ private:
                     return made;
                 });
         }
-        LogCapture log;
+        LogCapture log{lcTrainService()};
         QTemporaryDir dir;
         ManualClock clock{journeyStart};
         FakePortalClient* client = nullptr;
@@ -141,12 +141,12 @@ private Q_SLOTS:
 
         Harness second;
         TrainService* next = second.service.release();
-        next->applyTripInfo(route({stop(koeln), stop(dortmund)}));
+        TrainServiceProbe::applyTripInfo(*next, route({stop(koeln), stop(dortmund)}));
         store.setService(next);
         QCoreApplication::processEvents();
         QCOMPARE(stops.rows().size(), 2);
         // ...and keeps following it.
-        next->applyTripInfo(route({stop(koeln)}));
+        TrainServiceProbe::applyTripInfo(*next, route({stop(koeln)}));
         QCoreApplication::processEvents();
         QCOMPARE(stops.rows().size(), 1);
     }

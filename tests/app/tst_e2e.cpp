@@ -1,10 +1,10 @@
 // quendle2-demo as a user runs it, seen from outside: on a private session bus with a stand-in status
 // notifier host, its title read over D-Bus, its store read from disk, a second launch, and a quit through
 // the status item's menu.
-#include "FakeNotificationServer.h"
-#include "PrivateSessionBus.h"
 #include "menubar/DBusMenuTypes.h"
 #include "store/ModelContainer.h"
+#include "support/FakeNotificationServer.h"
+#include "support/PrivateSessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,11 +1,11 @@
 // The journey as a script meets it: on a private bus, every read, call and signal crossing the wire from
 // another connection.
 
-#include "../menubar/CapturedJourney.h"
-#include "../menubar/PrivateSessionBus.h"
 #include "journeybus/JourneyBus.h"
 #include "platform/JourneyBusNames.h"
 #include "store/Trip.h"
+#include "support/CapturedJourney.h"
+#include "support/PrivateSessionBus.h"
 
 #include <QDBusArgument>
 #include <QDBusConnection>

@@ -2,7 +2,7 @@
 // that DBUS_SESSION_BUS_ADDRESS names and prints one line per event, flushed at once so a parent process
 // can follow along: "ready", "registered <item>", "unregistered <item>".
 
-#include "FakeStatusNotifierWatcher.h"
+#include "support/FakeStatusNotifierWatcher.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>

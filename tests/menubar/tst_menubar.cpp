@@ -1,17 +1,20 @@
 // The menu-bar title (as exact UTF-8), the journey menu and what a click on the status item does.
 
-#include "RecordingStatusItem.h"
 #include "menubar/ClickDecision.h"
 #include "menubar/HostHint.h"
 #include "menubar/JourneyMenu.h"
 #include "menubar/MenubarTitle.h"
 #include "menubar/StatusBarManager.h"
-#include "platform/ManualClock.h"
+#include "platform/Log.h"
 #include "service/AppStore.h"
 #include "service/TrainService.h"
 #include "store/AppSettings.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
+#include "support/LogCapture.h"
+#include "support/ManualClock.h"
+#include "support/RecordingStatusItem.h"
+#include "support/TrainServiceProbe.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -48,27 +51,6 @@ MenubarSnapshot connectedAt(double speed, std::optional<TrainService::UpcomingSt
     return MenubarSnapshot{true, speed, wifi, now, std::move(arrival)};
 }
 
-/// Every log line of the StatusBar category, while alive.
-class StatusBarLog {
-public:
-    StatusBarLog() {
-        s_lines.clear();
-        QLoggingCategory::setFilterRules(u"org.quendle2.Quendle2.*.debug=true"_s);
-        m_previous =
-            qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
-                if (QByteArray(context.category).endsWith("StatusBar")) {
-                    s_lines << text;
-                }
-            });
-    }
-    ~StatusBarLog() { qInstallMessageHandler(m_previous); }
-    static QStringList& lines() { return s_lines; }
-
-private:
-    static inline QStringList s_lines;
-    QtMessageHandler m_previous;
-};
-
 /// A fresh store, a clock and an item for a manager to drive.
 struct Bar {
     QTemporaryDir dir;
@@ -89,6 +71,8 @@ class TestMenubar : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QLoggingCategory::setFilterRules(u"org.quendle2.Quendle2.*.debug=true"_s); }
+
     void title_data() {
         QTest::addColumn<std::optional<MenubarFlags>>("flags");
         QTest::addColumn<MenubarSnapshot>("snapshot");
@@ -274,7 +258,7 @@ private Q_SLOTS:
         QCOMPARE(bar.item->sets(), 1); // a title at once, before any notification
         QCOMPARE(bar.item->title(), train + u" Disconnected"_s);
 
-        StatusBarLog log;
+        LogCapture log(lcStatusBar());
         NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
         NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
         NotificationCenter::defaultCenter().post(Notification::TrainServiceDidUpdate);
@@ -282,7 +266,7 @@ private Q_SLOTS:
         QTRY_COMPARE(bar.item->sets(), 4);
         QCoreApplication::processEvents();
         QCOMPARE(bar.item->sets(), 4); // one rebuild each: neither merged nor repeated
-        QCOMPARE(log.lines().filter(u"Observer: "_s),
+        QCOMPARE(log.startingWith(u"Observer: "_s),
                  (QStringList{u"Observer: trainServiceDidUpdate received"_s,
                               u"Observer: settingsDidChange received"_s,
                               u"Observer: trainServiceDidUpdate received"_s}));
@@ -300,15 +284,17 @@ private Q_SLOTS:
         int requests = 0;
         const auto observer = NotificationCenter::defaultCenter().addObserver(
             Notification::OpenMainWindowRequested, [&] { ++requests; });
-        log.lines().clear();
+        log.clear();
         // No window: a new one is asked for, and the token waits where the window's first activation looks.
         qunsetenv("XDG_ACTIVATION_TOKEN");
         bar.item->token = u"wayland-1"_s;
         Q_EMIT bar.item->clicked();
         NotificationCenter::defaultCenter().removeObserver(observer);
         QCOMPARE(requests, 1);
-        QCOMPARE(log.lines().value(1), u"No existing user window -> requesting main window creation"_s);
-        QVERIFY(log.lines().value(0).startsWith(u"Menubar click: ensuring app is shown/focused (active="_s));
+        QCOMPARE(log.startingWith().value(1),
+                 u"No existing user window -> requesting main window creation"_s);
+        QVERIFY(log.startingWith().value(0).startsWith(
+            u"Menubar click: ensuring app is shown/focused (active="_s));
         QCOMPARE(qgetenv("XDG_ACTIVATION_TOKEN"), "wayland-1");
         qunsetenv("XDG_ACTIVATION_TOKEN");
 
@@ -333,9 +319,9 @@ private Q_SLOTS:
         Bar bar;
         auto* service = new TrainService(nullptr, QUrl(u"https://127.0.0.1:1"_s), {}, bar.clock);
         AppStore store(service);
-        StatusBarLog log;
+        LogCapture log(lcStatusBar());
         const auto manager = bar.manage(&store);
-        QCOMPARE(log.lines(),
+        QCOMPARE(log.startingWith(),
                  (QStringList{u"Rebuild menubar: connected=false lastStatusAge=nil speed=0.0 wifi="_s,
                               u"Menubar shows disconnected (connected flag false)"_s}));
 
@@ -346,13 +332,13 @@ private Q_SLOTS:
         manager->rebuildMenubar();
         QVERIFY(bar.item->title().startsWith(u"\U0001F684"_s));
         NotificationCenter::defaultCenter().post(Notification::SettingsDidChange);
-        service->apply(ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
+        TrainServiceProbe::apply(*service, ICEStatus::decode(R"({"internet":"high","speed":106.3})").value());
         bar.clock.advance(2.5);
         // apply() alone leaves the service disconnected: only a tick decides that.
         QCoreApplication::processEvents();
-        log.lines().clear();
+        log.clear();
         manager->rebuildMenubar();
-        QCOMPARE(log.lines().first(),
+        QCOMPARE(log.startingWith().first(),
                  u"Rebuild menubar: connected=false lastStatusAge=2.50s speed=106.3 wifi=high"_s);
         QCOMPARE(bar.item->title(), u"Disconnected"_s);
     }

@@ -1,14 +1,14 @@
 // The StatusNotifierItem and its menu as a panel meets them: over a private bus, from another connection.
 
-#include "CapturedJourney.h"
-#include "FakeStatusNotifierWatcher.h"
-#include "PrivateSessionBus.h"
 #include "menubar/AppIcon.h"
 #include "menubar/DBusMenuTypes.h"
 #include "menubar/SniStatusItem.h"
 #include "menubar/SniTypes.h"
 #include "menubar/StatusItemFactory.h"
 #include "menubar/SwitchingStatusItem.h"
+#include "support/CapturedJourney.h"
+#include "support/FakeStatusNotifierWatcher.h"
+#include "support/PrivateSessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

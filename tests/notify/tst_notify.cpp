@@ -1,9 +1,11 @@
 // Notices about the journey: when each is due, and how it reaches the desktop's notification server.
 
-#include "FakeNotificationServer.h"
-#include "PrivateSessionBus.h"
 #include "notify/DesktopNotifier.h"
 #include "notify/JourneyNotices.h"
+#include "platform/Log.h"
+#include "support/FakeNotificationServer.h"
+#include "support/LogCapture.h"
+#include "support/PrivateSessionBus.h"
 
 #include <QDBusConnection>
 #include <QDBusError>
@@ -128,16 +130,13 @@ private Q_SLOTS:
         QDBusConnection desktop = bus.connect(u"notify-desktop"_s);
 
         // Without a server nothing is shown, and nothing fails.
-        static QStringList logged;
         QLoggingCategory::setFilterRules(u"org.quendle2.Quendle2.Notifications.debug=true"_s);
-        const QtMessageHandler previous = qInstallMessageHandler(
-            [](QtMsgType, const QMessageLogContext&, const QString& text) { logged << text; });
+        LogCapture log(lcNotifications());
         DesktopNotifier notifier(app);
         QSignalSpy shown(&notifier, &DesktopNotifier::shown);
         const JourneyNotice reminder{JourneyNotice::Kind::ArrivalReminder, u"Hamburg Hbf in 5m"_s, u"+3"_s};
         notifier.show(reminder);
-        QTRY_COMPARE(logged.filter(u"Notification not shown: "_s).size(), 1);
-        qInstallMessageHandler(previous);
+        QTRY_COMPARE(log.startingWith(u"Notification not shown: "_s).size(), 1);
         QCOMPARE(shown.count(), 0);
 
         FakeNotificationServer server;

@@ -1,8 +1,8 @@
 #include "platform/Clock.h"
 #include "platform/Log.h"
 #include "platform/LogSink.h"
-#include "platform/ManualClock.h"
 #include "platform/NotificationCenter.h"
+#include "support/ManualClock.h"
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -2,8 +2,8 @@
 
 #include "PortalSimulator.h"
 #include "ScenarioClock.h"
-#include "platform/ManualClock.h"
 #include "portal/ICEPortalClient.h"
+#include "support/ManualClock.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The client against the simulated portal over real TLS and sockets; time-outs are waited out for real.
 
 #include "PortalSimulator.h"
-#include "platform/ManualClock.h"
 #include "portal/ICEPortalClient.h"
+#include "support/ManualClock.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -3,12 +3,13 @@
 // The exact rules are the unit tests' business; here the journey must hold reachability and the change.
 
 #include "PortalSimulator.h"
-#include "platform/ManualClock.h"
 #include "service/TrainService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/SpeedSample.h"
 #include "store/Trip.h"
+#include "support/ManualClock.h"
+#include "support/TrainServiceProbe.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -69,13 +70,14 @@ private Q_SLOTS:
                 const QDateTime at = m_clock.now();
                 const double second = simulator.scenarioTime();
                 const qsizetype before = finished.count();
-                service->tick();
+                TrainServiceProbe::tick(*service);
                 QVERIFY2(finished.count() > before || finished.wait(tickTimeoutMs),
                          qPrintable(u"no tickFinished at scenario second %1"_s.arg(second)));
                 QCOMPARE(finished.count(), before + 1);
                 const Trip* trip = service->currentTrip();
                 m_ticks.push_back({at, second, service->lastStatusAt() == at, service->connected(),
-                                   service->trainIdentifier(), service->changeCandidateIdent(),
+                                   service->trainIdentifier(),
+                                   TrainServiceProbe::changeCandidateIdent(*service),
                                    trip != nullptr ? std::optional(trip->id()) : std::nullopt});
                 m_clock.advance(tickSeconds);
             }

@@ -1,8 +1,8 @@
 // A scripted portal and a manual clock hit every grace period, debounce and window exactly at its edge.
 
-#include "ServiceTestSupport.h"
 #include "platform/NotificationCenter.h"
 #include "store/SpeedSample.h"
+#include "support/ServiceTestSupport.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -68,7 +68,7 @@ private Q_SLOTS:
     void reachability() {
         Harness h(false);
         QSignalSpy finished(h.service.get(), &TrainService::tickFinished);
-        h.service->tick();
+        TrainServiceProbe::tick(*h.service);
         QCOMPARE(h.client->tripCalls(), 1); // both documents are requested at once, the status consumed first
         h.client->tripInFlight().complete(TripOutcome::success(route({stop(frankfurt)})));
         QVERIFY(h.service->allStops().empty() && finished.isEmpty());
@@ -114,13 +114,14 @@ private Q_SLOTS:
         QSignalSpy finished(h.service.get(), &TrainService::tickFinished);
         h.service->setRefreshInterval(seconds);
         QCoreApplication::processEvents();
-        const QPointer<QTimer> first = h.service->timer();
+        const QPointer<QTimer> first = TrainServiceProbe::timer(*h.service);
         QVERIFY(first != nullptr);
         QCOMPARE(first->interval(), milliseconds);
         QCOMPARE(finished.count(), 1);
 
         h.service->setRefreshInterval(h.service->refreshInterval());
-        QVERIFY(h.service->timer() != first && h.service->timer()->isActive());
+        QVERIFY(TrainServiceProbe::timer(*h.service) != first &&
+                TrainServiceProbe::timer(*h.service)->isActive());
         QVERIFY(!first->isActive());
         QCoreApplication::processEvents();
         QCOMPARE(finished.count(), 2);
@@ -131,13 +132,13 @@ private Q_SLOTS:
         Harness h(false);
         for (const std::optional<double> speed :
              {std::optional(-3.0), std::optional(qQNaN()), std::optional<double>()}) {
-            h.service->apply(statusWith(true, u"WEAK"_s, 106.3, std::nullopt, std::nullopt));
+            h.apply(statusWith(true, u"WEAK"_s, 106.3, std::nullopt, std::nullopt));
             QVERIFY(h.service->currentSpeedKmh() == 106.3 && h.service->wifiQuality() == u"WEAK"_s &&
-                    h.service->portalConnectionFlag() == std::optional(true));
-            h.service->apply(statusWith(std::nullopt, std::nullopt, speed, std::nullopt, std::nullopt));
+                    TrainServiceProbe::portalConnectionFlag(*h.service) == std::optional(true));
+            h.apply(statusWith(std::nullopt, std::nullopt, speed, std::nullopt, std::nullopt));
             QCOMPARE(h.service->currentSpeedKmh(), 0.0);
             QCOMPARE(h.service->wifiQuality(), QString());
-            QCOMPARE(h.service->portalConnectionFlag(), std::nullopt);
+            QCOMPARE(TrainServiceProbe::portalConnectionFlag(*h.service), std::nullopt);
         }
     }
 
@@ -161,18 +162,17 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, trainType);
         QFETCH(std::optional<QString>, tzn);
         QFETCH(QString, composed);
-        QCOMPARE(TrainService::composeIdentifier(trainType, tzn), composed);
-
         Harness h;
-        h.service->apply(statusOf(u"ICE 100"_s));
+        h.apply(statusOf(u"ICE 100"_s));
         QSignalSpy changed(h.service.get(), &TrainService::trainIdentifierChanged);
         for (int i = 0; i < 2; ++i) {
-            h.service->apply(statusWith(true, std::nullopt, 100.0 + i, trainType, tzn));
+            h.apply(statusWith(true, std::nullopt, 100.0 + i, trainType, tzn));
         }
         // An identifier that says nothing keeps the last one and cannot start a change of train.
         QCOMPARE(h.service->trainIdentifier(), composed.isEmpty() ? u"ICE 100"_s : composed);
         const bool otherTrain = !composed.isEmpty() && composed != u"ICE 100"_s;
-        QCOMPARE(h.service->changeCandidateIdent(), otherTrain ? std::optional(composed) : std::nullopt);
+        QCOMPARE(TrainServiceProbe::changeCandidateIdent(*h.service),
+                 otherTrain ? std::optional(composed) : std::nullopt);
         // Announced once per new identifier, but observers hear about every status that names one.
         QCOMPARE(h.log.startingWith(u"Train identifier set to"_s).size(), qsizetype(otherTrain ? 2 : 1));
         if (!composed.isEmpty()) {
@@ -201,7 +201,7 @@ private Q_SLOTS:
         QFETCH(QString, newTrain);
         Harness h;
         h.clock.set(journeyStart.addSecs(-5));
-        h.service->apply(statusOf(u"ICE 1"_s, 90));
+        h.apply(statusOf(u"ICE 1"_s, 90));
         QPointer<Trip> old = h.service->currentTrip();
         QVERIFY(old != nullptr);
 
@@ -209,9 +209,9 @@ private Q_SLOTS:
             const Sighting& sighting = sightings[i];
             const double speed = 100.0 + 10.0 * static_cast<double>(i); // every status leaves a sample
             h.clock.set(journeyStart.addMSecs(qRound64(sighting.at * 1000)));
-            h.service->apply(sighting.train.isEmpty()
-                                 ? statusWith(true, std::nullopt, speed, std::nullopt, std::nullopt)
-                                 : statusOf(sighting.train, speed));
+            h.apply(sighting.train.isEmpty()
+                        ? statusWith(true, std::nullopt, speed, std::nullopt, std::nullopt)
+                        : statusOf(sighting.train, speed));
             const bool last = i == sightings.size() - 1;
             QCOMPARE(h.service->currentTrip() == old.data(), !last);
             QCOMPARE(old->active(), !last);
@@ -222,7 +222,7 @@ private Q_SLOTS:
                 QCOMPARE(old->latestSample()->speedKmh(), speed);
                 QCOMPARE(h.service->currentTrip()->trainIdentifier(), newTrain);
                 QCOMPARE(h.service->currentTrip()->sampleCount(), 0);
-                QCOMPARE(h.service->changeCandidateIdent(), std::nullopt);
+                QCOMPARE(TrainServiceProbe::changeCandidateIdent(*h.service), std::nullopt);
             }
         }
         QVERIFY(
@@ -260,10 +260,10 @@ private Q_SLOTS:
         Harness h;
         const QList<Trip*> trips = addTrips(h, priors);
         // A choice of this session, to see whether the trip's own replaces it.
-        h.service->applyTripInfo(route({stop(dortmund), stop(frankfurt)}));
+        h.applyTripInfo(route({stop(dortmund), stop(frankfurt)}));
         h.service->selectDestination(dortmund);
 
-        h.service->apply(statusOf(u"ICE 5"_s));
+        h.apply(statusOf(u"ICE 5"_s));
         Trip* current = h.service->currentTrip();
         QVERIFY2(h.log.has(QtInfoMsg, message), qPrintable(message));
         if (reused >= 0) {
@@ -325,7 +325,7 @@ private Q_SLOTS:
         Trip* older = h.addTrip(u"ICE 1"_s, 3600, true);
         Trip* newer = h.addTrip(u"ICE 2"_s, 600, true);
         h.service->start();
-        h.service->tick();
+        TrainServiceProbe::tick(*h.service);
         const auto lateStatus = h.client->statusInFlight();
         const auto lateTrip = h.client->tripInFlight();
         h.service.reset();
@@ -394,7 +394,7 @@ private Q_SLOTS:
     void deletedCurrentTripIsLetGo() {
         Harness h;
         QPointer<Trip> deleted = h.addTrip(u"ICE 1"_s, 1200, false);
-        h.service->apply(statusOf(u"ICE 1"_s));
+        h.apply(statusOf(u"ICE 1"_s));
         QCOMPARE(h.service->currentTrip(), deleted.data());
         QSignalSpy currentChanged(h.service.get(), &TrainService::currentTripChanged);
         QSignalSpy endDate(deleted.data(), &Trip::endDateChanged);
@@ -453,7 +453,7 @@ private Q_SLOTS:
         trip->setAvgSpeed(42);
         for (double speed : speeds) {
             h.clock.advance(interval);
-            h.service->apply(statusOf(u"ICE 1"_s, speed, position[0], position[1]));
+            h.apply(statusOf(u"ICE 1"_s, speed, position[0], position[1]));
         }
         QCOMPARE(h.service->currentTrip(), trip);
         QTEST(trip->sampleCount(), "count");
@@ -494,10 +494,10 @@ private Q_SLOTS:
         QFETCH(int, index);
         QFETCH(bool, choiceKept);
         Harness h(false);
-        h.service->applyTripInfo(route({stop(dortmund)}));
+        h.applyTripInfo(route({stop(dortmund)}));
         h.service->selectDestination(dortmund);
 
-        h.service->applyTripInfo(decodeTrip(json));
+        h.applyTripInfo(decodeTrip(json));
         QTEST(evasOf(h.service->allStops()), "all");
         QTEST(evasOf(h.service->upcomingStops()), "upcoming");
         QCOMPARE(h.service->currentStopIndex(), index >= 0 ? std::optional<qsizetype>(index) : std::nullopt);
@@ -508,7 +508,7 @@ private Q_SLOTS:
 
     void stopTimesAndFreshIds() {
         Harness h(false);
-        h.service->applyTripInfo(decodeTrip(timedStop));
+        h.applyTripInfo(decodeTrip(timedStop));
         const TrainService::TripStop first = h.service->allStops().front();
         const QDateTime epoch = QDateTime::fromMSecsSinceEpoch(0, Qt::UTC);
         QCOMPARE(first.scheduledArrival, std::optional(epoch.addMSecs(1500)));
@@ -521,7 +521,7 @@ private Q_SLOTS:
         QCOMPARE(upcoming.arrivalDelayText, std::optional(u"+1"_s));
 
         // Views key their rows on the ids: the same document must still produce new rows.
-        h.service->applyTripInfo(decodeTrip(timedStop));
+        h.applyTripInfo(decodeTrip(timedStop));
         const TrainService::TripStop again = h.service->allStops().front();
         QVERIFY(again.id != first.id && !again.id.isNull());
         QVERIFY(h.service->upcomingStops().front() != upcoming);
@@ -550,12 +550,12 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, tripChoice);
         QFETCH(bool, dortmundPassed);
         Harness h;
-        h.service->apply(statusOf(u"ICE 1"_s));
-        h.service->applyTripInfo(route({stop(koeln), stop(dortmund), stop(frankfurt)}));
+        h.apply(statusOf(u"ICE 1"_s));
+        h.applyTripInfo(route({stop(koeln), stop(dortmund), stop(frankfurt)}));
         h.service->selectDestination(sessionChoice);
         h.service->currentTrip()->setSelectedStopEva(tripChoice);
 
-        h.service->applyTripInfo(route({stop(koeln, true), stop(dortmund, dortmundPassed), stop(frankfurt)}));
+        h.applyTripInfo(route({stop(koeln, true), stop(dortmund, dortmundPassed), stop(frankfurt)}));
         QTEST(h.service->selectedStopEva(), "selection");
         QTEST(h.service->menubarArrivalStop()->eva, "arrival");
 
@@ -585,16 +585,16 @@ private Q_SLOTS:
         QFETCH(QList<Delay>, delays);
         QFETCH(int, restartBefore);
         Harness h;
-        h.service->apply(statusOf(u"ICE 1"_s));
+        h.apply(statusOf(u"ICE 1"_s));
         Trip* trip = h.service->currentTrip();
         for (qsizetype i = 0; i < delays.size(); ++i) {
             if (i == restartBefore) {
                 h.restartService();
-                h.service->reconcileActiveTrips();
+                TrainServiceProbe::reconcileActiveTrips(*h.service);
                 QCOMPARE(h.service->currentTrip(), trip);
             }
             h.clock.advance(5);
-            h.service->applyTripInfo(route({stop(koeln, true), stop(frankfurt, false, delays[i])}));
+            h.applyTripInfo(route({stop(koeln, true), stop(frankfurt, false, delays[i])}));
         }
         QStringList texts;
         QStringList messages;

@@ -5,6 +5,7 @@
 #include "store/ModelContext.h"
 #include "store/SpeedSample.h"
 #include "store/Trip.h"
+#include "support/LogCapture.h"
 
 #include <QSignalSpy>
 #include <QSqlDriver>
@@ -35,26 +36,6 @@ sqlite3* storeHandle() {
     }
     return nullptr;
 }
-
-/// Counts the store's error messages while it lives.
-class StoreErrors {
-public:
-    StoreErrors() {
-        lines.clear();
-        s_previous = qInstallMessageHandler(&StoreErrors::handle);
-    }
-    ~StoreErrors() { qInstallMessageHandler(s_previous); }
-    static inline QStringList lines;
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (type == QtCriticalMsg && qstrcmp(context.category, lcStore().categoryName()) == 0) {
-            lines << text;
-        }
-        s_previous(type, context, text);
-    }
-    static inline QtMessageHandler s_previous = nullptr;
-};
 
 } // namespace
 
@@ -89,7 +70,7 @@ private Q_SLOTS:
         }
         QVERIFY(context->save());
 
-        StoreErrors errors;
+        LogCapture errors(lcStore());
         QSignalSpy failed(context, &ModelContext::saveFailed);
         setFault(fault);
         // Several turns of a journey while nothing can be written.
@@ -109,8 +90,8 @@ private Q_SLOTS:
         QVERIFY(!context->save());
         QVERIFY(context->hasUncommittedChanges());
         QCOMPARE(context->saveWarning().left(22), u"quendle2 cannot save: "_s);
-        QCOMPARE(errors.lines.size(), 1);
-        QVERIFY(errors.lines.first().startsWith(u"Could not save the trip store: "_s));
+        QCOMPARE(errors.startingWith({}, QtCriticalMsg).size(), 1);
+        QCOMPARE(errors.startingWith(u"Could not save the trip store: "_s, QtCriticalMsg).size(), 1);
         {
             RawConnection reader(storePath(), true);
             QCOMPARE(reader.scalar(u"SELECT COUNT(*) FROM SpeedSample"_s).toInt(), 3);
@@ -122,7 +103,7 @@ private Q_SLOTS:
         QVERIFY(saved.wait());
         QVERIFY(!context->hasUncommittedChanges());
         QVERIFY(context->saveWarning().isEmpty());
-        QCOMPARE(errors.lines.size(), 1);
+        QCOMPARE(errors.startingWith({}, QtCriticalMsg).size(), 1);
 
         const qint64 oldId = old->persistentId();
         const qint64 nextId = next->persistentId();
@@ -165,13 +146,14 @@ private Q_SLOTS:
         QVERIFY(reopen()); // nothing of the trip in memory
         trip = context()->fetch<Trip>().value().value(0);
 
-        StoreErrors errors;
+        LogCapture errors(lcStore());
         QSignalSpy failed(context(), &ModelContext::readFailed);
         QSignalSpy recovered(context(), &ModelContext::readRecovered);
         setFault(Fault::StatementsInterrupted);
         QCOMPARE(read(context(), trip), 0);
         QCOMPARE(read(context(), trip), 0);
-        QCOMPARE(errors.lines, QStringList{u"Could not read the trip store: interrupted"_s});
+        QCOMPARE(errors.startingWith({}, QtCriticalMsg),
+                 QStringList{u"Could not read the trip store: interrupted"_s});
         QVERIFY(failed.count() == 1 && context()->saveWarning() == u"quendle2 cannot read: interrupted"_s);
 
         setFault(std::nullopt);

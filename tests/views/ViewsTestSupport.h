@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ServiceTestSupport.h"
 #include "service/AppStore.h"
+#include "support/ServiceTestSupport.h"
 #include "views/ViewEnvironment.h"
 
 #include <QAbstractItemView>
@@ -20,7 +20,7 @@ struct Fixture {
     void tick(StatusOutcome status, TripOutcome trip = noRoute()) {
         h.client->queueStatus(std::move(status));
         h.client->queueTrip(std::move(trip));
-        service->tick();
+        TrainServiceProbe::tick(*service);
         QCoreApplication::processEvents(); // the store commits, live queries and views catch up
     }
     /// A poll of ICE 1 on the given route.

@@ -163,7 +163,7 @@ private Q_SLOTS:
         QCOMPARE(posted, 3);
 
         settings->intervalSegments()->button(4)->click(); // "60s"
-        QCOMPARE(f.service->timer()->interval(), 60'000);
+        QCOMPARE(TrainServiceProbe::timer(*f.service)->interval(), 60'000);
         QCOMPARE(posted, 3);
 
         // Away and back: a new view, the same record, and the stored interval handed over again.

@@ -1,4 +1,4 @@
-#include "FakeStatusNotifierWatcher.h"
+#include "support/FakeStatusNotifierWatcher.h"
 
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "../service/ServiceTestSupport.h"
 #include "menubar/StatusBarManager.h"
 #include "service/AppStore.h"
+#include "support/ServiceTestSupport.h"
 
 #include <QFile>
 #include <QJsonArray>

@@ -1,4 +1,4 @@
-#include "PrivateSessionBus.h"
+#include "support/PrivateSessionBus.h"
 
 #include <QFile>
 #include <QStandardPaths>

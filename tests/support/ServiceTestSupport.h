@@ -1,13 +1,15 @@
 #pragma once
 
-#include "FakePortalClient.h"
 #include "platform/Log.h"
-#include "platform/ManualClock.h"
 #include "service/TrainService.h"
 #include "store/ModelContainer.h"
 #include "store/ModelContext.h"
 #include "store/StopSnapshot.h"
 #include "store/Trip.h"
+#include "support/FakePortalClient.h"
+#include "support/LogCapture.h"
+#include "support/ManualClock.h"
+#include "support/TrainServiceProbe.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -125,7 +127,7 @@ inline void tickOn(TrainService& service, FakePortalClient& portal, const ICESta
     portal.queueStatus(StatusOutcome::success(status));
     portal.queueTrip(TripOutcome::success(trip));
     QSignalSpy finished(&service, &TrainService::tickFinished);
-    service.tick();
+    TrainServiceProbe::tick(service);
     QTRY_COMPARE(finished.count(), 1);
 }
 
@@ -136,47 +138,6 @@ inline StatusOutcome unreachable() {
 inline TripOutcome noRoute() {
     return TripOutcome::success(ICETripInfo{});
 }
-
-/// Collects the service's messages; of two live captures the first installs the handler, the last removes it.
-class LogCapture {
-public:
-    LogCapture() {
-        if (depth++ == 0) {
-            lines.clear();
-            previous = qInstallMessageHandler(&LogCapture::handle);
-        }
-    }
-    ~LogCapture() {
-        if (--depth == 0) {
-            qInstallMessageHandler(previous);
-        }
-    }
-    LogCapture(const LogCapture&) = delete;
-    LogCapture& operator=(const LogCapture&) = delete;
-
-    bool has(QtMsgType type, const QString& text) const { return lines.contains({type, text}); }
-    QStringList startingWith(const QString& prefix) const {
-        QStringList texts;
-        for (const auto& [type, text] : lines) {
-            if (text.startsWith(prefix)) {
-                texts << text;
-            }
-        }
-        return texts;
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext& context, const QString& text) {
-        if (context.category != nullptr && qstrcmp(context.category, lcTrainService().categoryName()) == 0) {
-            lines.append({type, text});
-        } else if (previous != nullptr) {
-            previous(type, context, text);
-        }
-    }
-    static inline QList<std::pair<QtMsgType, QString>> lines;
-    static inline QtMessageHandler previous = nullptr;
-    static inline int depth = 0;
-};
 
 /// A service on a fresh store (or none), a scripted portal and a clock at 2024-05-01 08:15:00 UTC.
 class Harness {
@@ -201,8 +162,12 @@ public:
     void tick(StatusOutcome status, TripOutcome trip = noRoute()) {
         client->queueStatus(std::move(status));
         client->queueTrip(std::move(trip));
-        service->tick();
+        TrainServiceProbe::tick(*service);
     }
+
+    /// The service's status and trip-info steps, without a tick around them.
+    void apply(const ICEStatus& status) { TrainServiceProbe::apply(*service, status); }
+    void applyTripInfo(const ICETripInfo& info) { TrainServiceProbe::applyTripInfo(*service, info); }
 
     /// A trip of an earlier run that chose Frankfurt; a closed one ended five minutes after it started.
     Trip* addTrip(const QString& train, double startedAgo, bool active) {
@@ -219,7 +184,7 @@ public:
         return context()->fetch<StopSnapshot>(FetchDescriptor{{}, {{u"createdAt"_s, true}}, {}}).value();
     }
 
-    LogCapture log;
+    LogCapture log{lcTrainService()};
     QTemporaryDir dir;
     std::unique_ptr<ModelContainer> store;
     ManualClock clock{journeyStart};
