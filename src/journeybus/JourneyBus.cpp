@@ -127,19 +127,14 @@ bool JourneyBus::selectDestination(const QString& eva) {
 
 void JourneyBus::update(const QString& title) {
     JourneyState next = JourneyState::of(m_store ? m_store->service() : nullptr, title);
-    const QStringList changed = changedProperties(m_state, next);
+    const QVariantMap changed = changedProperties(m_state, next);
     m_state = std::move(next);
     if (changed.isEmpty() || !m_objectRegistered) {
         return;
     }
-    const QVariantMap values = m_state.properties();
-    QVariantMap changedValues;
-    for (const QString& name : changed) {
-        changedValues.insert(name, values.value(name));
-    }
     QDBusMessage signal = QDBusMessage::createSignal(
         objectPath(), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("PropertiesChanged"));
-    signal << QString::fromLatin1(JourneyBusNames::interface) << changedValues << QStringList();
+    signal << QString::fromLatin1(JourneyBusNames::interface) << changed << QStringList();
     m_connection.send(signal);
 }
 

@@ -5,6 +5,8 @@
 #include "store/StoreValues.h"
 #include "store/Trip.h"
 
+#include <iterator>
+
 namespace quendle2 {
 
 JourneyState JourneyState::of(const TrainService* service, const QString& title) {
@@ -55,14 +57,11 @@ QVariantMap JourneyState::properties() const {
     };
 }
 
-QStringList changedProperties(const JourneyState& before, const JourneyState& after) {
+QVariantMap changedProperties(const JourneyState& before, const JourneyState& after) {
     const QVariantMap old = before.properties();
-    const QVariantMap now = after.properties();
-    QStringList changed;
-    for (auto it = now.cbegin(); it != now.cend(); ++it) {
-        if (old.value(it.key()) != it.value()) {
-            changed.append(it.key());
-        }
+    QVariantMap changed = after.properties();
+    for (auto it = changed.begin(); it != changed.end();) {
+        it = old.value(it.key()) == it.value() ? changed.erase(it) : std::next(it);
     }
     return changed;
 }

@@ -32,7 +32,7 @@ struct JourneyState {
     QVariantMap properties() const;
 };
 
-/// The property names whose values differ, sorted.
-QStringList changedProperties(const JourneyState& before, const JourneyState& after);
+/// The properties whose values differ, with their new values, by name.
+QVariantMap changedProperties(const JourneyState& before, const JourneyState& after);
 
 } // namespace quendle2

@@ -56,7 +56,7 @@ void run(const Trip* trip, QWidget* parent) {
     dialog.setNameFilters({gpx, csv});
     dialog.selectFile(suggestedFileName(*trip));
     const auto suffixOf = [&csv](const QString& filter) {
-        return filter == csv ? QStringLiteral("csv") : QStringLiteral("gpx");
+        return TripExport::suffix(filter == csv ? TripExport::Format::Csv : TripExport::Format::Gpx);
     };
     // Another type changes the name's suffix with it, so that the name and the content agree.
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
